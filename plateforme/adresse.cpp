@@ -1,0 +1,154 @@
+#include "plateforme/adresse.h"
+
+#include <glib.h>
+
+#include <memory>
+
+namespace ovrel {
+
+namespace {
+struct LibererUri {
+    void operator()(GUri* uri) const { g_uri_unref(uri); }
+};
+using UriPtr = std::unique_ptr<GUri, LibererUri>;
+
+constexpr auto DRAPEAUX = static_cast<GUriFlags>(G_URI_FLAGS_ENCODED | G_URI_FLAGS_HAS_PASSWORD);
+
+// GUri accepts spaces and other characters that no address may hold as written; they must
+// arrive percent-encoded.
+bool caracteresPermis(std::string_view texte) {
+    for (unsigned char c : texte) {
+        if (c <= 0x20 || c >= 0x7F) return false;
+        switch (c) {
+            case '"': case '<': case '>': case '\\': case '^': case '`': case '{': case '|': case '}':
+                return false;
+            default:
+                break;
+        }
+    }
+    return true;
+}
+
+UriPtr analyserGUri(std::string_view texte) {
+    if (!caracteresPermis(texte)) return nullptr;
+    std::string copie(texte);
+    GError* erreur = nullptr;
+    GUri* uri = g_uri_parse(copie.c_str(), DRAPEAUX, &erreur);
+    if (erreur != nullptr) g_error_free(erreur);
+    return UriPtr(uri);
+}
+
+std::optional<std::string> texteOuAbsent(const char* c) {
+    if (c == nullptr) return std::nullopt;
+    return std::string(c);
+}
+
+int valeurHexa(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+}  // namespace
+
+std::string minuscules(std::string_view texte) {
+    std::string r(texte);
+    for (char& c : r)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return r;
+}
+
+bool commencePar(std::string_view texte, std::string_view debut) {
+    return texte.size() >= debut.size() && texte.substr(0, debut.size()) == debut;
+}
+
+bool finitPar(std::string_view texte, std::string_view fin) {
+    return texte.size() >= fin.size() && texte.substr(texte.size() - fin.size()) == fin;
+}
+
+std::optional<std::string> decoderPourcent(std::string_view texte) {
+    std::string r;
+    r.reserve(texte.size());
+    for (std::size_t i = 0; i < texte.size(); ++i) {
+        if (texte[i] != '%') {
+            r.push_back(texte[i]);
+            continue;
+        }
+        if (i + 2 >= texte.size()) return std::nullopt;
+        const int haut = valeurHexa(texte[i + 1]);
+        const int bas = valeurHexa(texte[i + 2]);
+        if (haut < 0 || bas < 0) return std::nullopt;
+        const char octet = static_cast<char>(haut * 16 + bas);
+        if (octet == '\0') return std::nullopt;
+        r.push_back(octet);
+        i += 2;
+    }
+    return r;
+}
+
+std::optional<Adresse> analyserAdresse(std::string_view texte) {
+    UriPtr uri = analyserGUri(texte);
+    if (!uri) return std::nullopt;
+    Adresse a;
+    a.texte = std::string(texte);
+    a.schema = g_uri_get_scheme(uri.get());
+    if (const char* hote = g_uri_get_host(uri.get()); hote != nullptr && *hote != '\0') {
+        auto decode = decoderPourcent(hote);
+        if (!decode) return std::nullopt;
+        a.hote = std::move(*decode);
+    }
+    a.port = g_uri_get_port(uri.get());
+    const char* chemin = g_uri_get_path(uri.get());
+    auto cheminDecode = decoderPourcent(chemin == nullptr ? "" : chemin);
+    a.chemin = cheminDecode ? *cheminDecode : std::string(chemin == nullptr ? "" : chemin);
+    a.requete = texteOuAbsent(g_uri_get_query(uri.get()));
+    a.ancre = texteOuAbsent(g_uri_get_fragment(uri.get()));
+    a.utilisateur = texteOuAbsent(g_uri_get_user(uri.get()));
+    a.motDePasse = texteOuAbsent(g_uri_get_password(uri.get()));
+    return a;
+}
+
+std::vector<ElementRequete> Adresse::elementsRequete() const {
+    std::vector<ElementRequete> elements;
+    if (!requete || requete->empty()) return elements;
+    std::string_view reste(*requete);
+    while (true) {
+        const auto fin = reste.find('&');
+        const std::string_view morceau = reste.substr(0, fin);
+        ElementRequete e;
+        const auto egal = morceau.find('=');
+        const std::string_view nom = morceau.substr(0, egal);
+        e.nom = decoderPourcent(nom).value_or(std::string(nom));
+        if (egal != std::string_view::npos) {
+            const std::string_view valeur = morceau.substr(egal + 1);
+            e.valeur = decoderPourcent(valeur).value_or(std::string(valeur));
+        }
+        elements.push_back(std::move(e));
+        if (fin == std::string_view::npos) break;
+        reste.remove_prefix(fin + 1);
+    }
+    return elements;
+}
+
+std::optional<ElementRequete> Adresse::premierElement(std::string_view nom) const {
+    for (auto& e : elementsRequete())
+        if (e.nom == nom) return std::move(e);
+    return std::nullopt;
+}
+
+std::optional<std::string> reecrireAdresse(std::string_view texte, bool sansAncre, bool sansRequete,
+                                           bool sansUtilisateur) {
+    UriPtr uri = analyserGUri(texte);
+    if (!uri) return std::nullopt;
+    unsigned masque = G_URI_HIDE_NONE;
+    if (sansAncre) masque |= G_URI_HIDE_FRAGMENT;
+    if (sansRequete) masque |= G_URI_HIDE_QUERY;
+    if (sansUtilisateur) masque |= G_URI_HIDE_USERINFO | G_URI_HIDE_AUTH_PARAMS;
+    char* resultat = g_uri_to_string_partial(uri.get(), static_cast<GUriHideFlags>(masque));
+    if (resultat == nullptr) return std::nullopt;
+    std::string r(resultat);
+    g_free(resultat);
+    return r;
+}
+
+}  // namespace ovrel
