@@ -14,28 +14,33 @@ using UriPtr = std::unique_ptr<GUri, LibererUri>;
 
 constexpr auto DRAPEAUX = static_cast<GUriFlags>(G_URI_FLAGS_ENCODED | G_URI_FLAGS_HAS_PASSWORD);
 
-// GUri accepts spaces and other characters that no address may hold as written; they must
-// arrive percent-encoded.
-bool caracteresPermis(std::string_view texte) {
-    for (unsigned char c : texte) {
-        if (c <= 0x20 || c >= 0x7F) return false;
-        switch (c) {
-            case '"': case '<': case '>': case '\\': case '^': case '`': case '{': case '|': case '}':
-                return false;
-            default:
-                break;
-        }
+// GUri always decodes the host, whatever the flags, and writes it back decoded: a host such
+// as "a%23b" would come back as "a#b" and change the meaning of the whole address. Hosts are
+// therefore limited to what a host may hold as written (letters, digits, "-._~", sub-delimiters,
+// and ":" and a "%" zone for IPv6 literals).
+bool hotePermis(const char* hote) {
+    if (hote == nullptr) return true;
+    const std::string_view h(hote);
+    const bool ipv6 = h.find(':') != std::string_view::npos;
+    for (unsigned char c : h) {
+        const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (alnum || std::string_view("-._~!$&'()*+,;=").find(static_cast<char>(c)) != std::string_view::npos)
+            continue;
+        if (ipv6 && (c == ':' || c == '%')) continue;
+        return false;
     }
     return true;
 }
 
 UriPtr analyserGUri(std::string_view texte) {
-    if (!caracteresPermis(texte)) return nullptr;
+    if (!caracteresPermisDansAdresse(texte)) return nullptr;
     std::string copie(texte);
     GError* erreur = nullptr;
     GUri* uri = g_uri_parse(copie.c_str(), DRAPEAUX, &erreur);
     if (erreur != nullptr) g_error_free(erreur);
-    return UriPtr(uri);
+    UriPtr resultat(uri);
+    if (resultat && !hotePermis(g_uri_get_host(uri))) return nullptr;
+    return resultat;
 }
 
 std::optional<std::string> texteOuAbsent(const char* c) {
@@ -50,6 +55,19 @@ int valeurHexa(char c) {
     return -1;
 }
 }  // namespace
+
+bool caracteresPermisDansAdresse(std::string_view texte) {
+    for (unsigned char c : texte) {
+        if (c <= 0x20 || c >= 0x7F) return false;
+        switch (c) {
+            case '"': case '<': case '>': case '\\': case '^': case '`': case '{': case '|': case '}':
+                return false;
+            default:
+                break;
+        }
+    }
+    return true;
+}
 
 std::string minuscules(std::string_view texte) {
     std::string r(texte);
@@ -92,11 +110,8 @@ std::optional<Adresse> analyserAdresse(std::string_view texte) {
     Adresse a;
     a.texte = std::string(texte);
     a.schema = g_uri_get_scheme(uri.get());
-    if (const char* hote = g_uri_get_host(uri.get()); hote != nullptr && *hote != '\0') {
-        auto decode = decoderPourcent(hote);
-        if (!decode) return std::nullopt;
-        a.hote = std::move(*decode);
-    }
+    // Already decoded by GUri (and checked by hotePermis).
+    if (const char* hote = g_uri_get_host(uri.get()); hote != nullptr && *hote != '\0') a.hote = hote;
     a.port = g_uri_get_port(uri.get());
     const char* chemin = g_uri_get_path(uri.get());
     auto cheminDecode = decoderPourcent(chemin == nullptr ? "" : chemin);

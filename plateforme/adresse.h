@@ -37,6 +37,10 @@ struct Adresse {
 // Absent when the text is not an absolute address that parses.
 std::optional<Adresse> analyserAdresse(std::string_view texte);
 
+// GUri accepts spaces and other characters that no address may hold as written; they must
+// arrive percent-encoded. False for any of them (controls, space, non-ASCII, "<>\"^`{|}\\").
+bool caracteresPermisDansAdresse(std::string_view texte);
+
 // ASCII lower-casing, as used for schemes and host names.
 std::string minuscules(std::string_view texte);
 bool commencePar(std::string_view texte, std::string_view debut);

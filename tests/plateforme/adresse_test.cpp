@@ -36,6 +36,16 @@ TEST(Adresse, SansHoteEtRefus) {
     EXPECT_FALSE(analyserAdresse(std::string_view("http://a/\0b", 11)));
 }
 
+TEST(Adresse, HoteEncodeDecodeUneSeuleFoisEtSansCaractereReserve) {
+    auto a = analyserAdresse("https://a%2Db.example/");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->hote, "a-b.example");
+    EXPECT_FALSE(analyserAdresse("https://a%23b.example/p"));   // would be written back as "a#b"
+    EXPECT_FALSE(analyserAdresse("https://a%2Fb.example/"));
+    EXPECT_FALSE(analyserAdresse("https://a%2525.example/"));
+    EXPECT_EQ(reecrireAdresse("https://a%2D.example/x?y#z", true, true, true), "https://a-.example/x");
+}
+
 TEST(Adresse, IPv6LitteralSansCrochets) {
     auto a = analyserAdresse("http://[fe80::1]:22/x");
     ASSERT_TRUE(a);
