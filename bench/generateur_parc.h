@@ -27,7 +27,8 @@ inline std::string genererParc(int nombre, std::uint32_t graine = 42) {
         std::snprintf(tampon, sizeof tampon,
                       R"({"id":"%08x-1c2d-4e5f-8a9b-%012d","nom":"Maison %d — séjour","serie":"OVR-%06d",)"
                       R"("en_ligne":%s,"version":"0.7.%u","remise":"%s","vu_le":"2026-12-07T09:%02u:%02uZ",)"
-                      R"("vu_il_y_a_s":%u,"sante":{"couleur":"%s","resume":"Tout va bien sauf %u point(s).",)",
+                      R"("vu_il_y_a_s":%u,"sante":{"couleur":"%s","resume":"Tout va bien sauf %u point(s) à surveiller cette semaine.",)"
+                      R"("verbe":"À regarder quand vous passerez chez le client.","vu_le":"2026-12-07T09:59:30Z",)",
                       static_cast<unsigned>(hasard(0xffffffffu)), i, i, i, hasard(5) ? "true" : "false",
                       hasard(9), remises[hasard(4)], hasard(60), hasard(60), hasard(4000), couleur, hasard(4));
         s += tampon;
@@ -36,7 +37,7 @@ inline std::string genererParc(int nombre, std::uint32_t graine = 42) {
         for (std::uint32_t a = 0; a < anomalies; ++a) {
             if (a) s += ',';
             std::snprintf(tampon, sizeof tampon,
-                          R"({"cle":"a%u","couleur":"%s","titre":"%s","detail":"Vérifier l'alimentation puis relancer.",)"
+                          R"({"cle":"a%u","couleur":"%s","titre":"%s","detail":"Vérifier l'alimentation de la sonde, puis relancer le service depuis la console.",)"
                           R"("depuis":"2026-12-0%uT0%u:15:00Z","age_s":%u%s})",
                           a, couleurs[4 + hasard(3)], titres[hasard(5)], 1 + hasard(6), hasard(9),
                           hasard(500000),
