@@ -155,6 +155,11 @@ std::optional<std::string> reecrireAdresse(std::string_view texte, bool sansAncr
                                            bool sansUtilisateur) {
     UriPtr uri = analyserGUri(texte);
     if (!uri) return std::nullopt;
+    // Without a host, a path that begins with "//" (left by dot-segment removal, as in "a:/.//x")
+    // would read back as a host: GUri refuses to write it.
+    const char* chemin = g_uri_get_path(uri.get());
+    if (g_uri_get_host(uri.get()) == nullptr && chemin != nullptr && chemin[0] == '/' && chemin[1] == '/')
+        return std::nullopt;
     unsigned masque = G_URI_HIDE_NONE;
     if (sansAncre) masque |= G_URI_HIDE_FRAGMENT;
     if (sansRequete) masque |= G_URI_HIDE_QUERY;

@@ -57,6 +57,8 @@ TEST(Adresse, ReecritureSansAncreNiSecrets) {
     EXPECT_EQ(reecrireAdresse("https://u:p@h.org:81/a/b?x=1#f", true, true, true), "https://h.org:81/a/b");
     EXPECT_EQ(reecrireAdresse("https://h.org/a?x=%20#f", true, false, false), "https://h.org/a?x=%20");
     EXPECT_EQ(reecrireAdresse("pas une adresse", true, true, true), std::nullopt);
+    EXPECT_EQ(reecrireAdresse("a:/.//x", true, true, true), std::nullopt);  // would read back with a host
+    EXPECT_EQ(reecrireAdresse("a:////x", true, false, false), "a:////x");
 }
 
 TEST(Adresse, OutilsDeTexte) {
