@@ -1,0 +1,431 @@
+#include "plateforme/soup/http_soup.h"
+
+#include "app/constantes.h"
+#include "plateforme/adresse.h"
+
+#include <gio/gio.h>
+#include <libsoup/soup.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <limits>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ovrel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Creates the missing folders of `dossier` with mode 0700: the jar holds the console's login.
+// Folders that already exist keep their mode.
+bool preparerDossier(const fs::path& dossier) {
+    if (dossier.empty()) return true;
+    struct stat etat {};
+    if (::stat(dossier.c_str(), &etat) == 0) return S_ISDIR(etat.st_mode);
+    if (errno != ENOENT) return false;
+    const fs::path parent = dossier.parent_path();
+    if (parent != dossier && !preparerDossier(parent)) return false;
+    if (::mkdir(dossier.c_str(), 0700) != 0) {
+        if (errno != EEXIST) return false;
+        return ::stat(dossier.c_str(), &etat) == 0 && S_ISDIR(etat.st_mode);
+    }
+    // mkdir applies the umask; the mode must not depend on it.
+    return ::chmod(dossier.c_str(), 0700) == 0;
+}
+
+// SQLite would create the file with the umask's mode; creating it first keeps it private.
+void preparerFichier(const fs::path& fichier) {
+    const int fd = ::open(fichier.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return;  // already there (its mode is left alone), or not creatable: the jar says
+    ::fchmod(fd, 0600);
+    ::close(fd);
+}
+
+bool existe(const fs::path& chemin) {
+    struct stat etat {};
+    return ::lstat(chemin.c_str(), &etat) == 0;
+}
+
+// A file that is not a database would leave the jar in memory only, warning at every change,
+// and the login would never persist again: it is moved aside (kept for whoever wants to look at
+// it, with its journal) and a new jar starts in its place.
+std::optional<fs::path> ecarterSiIllisible(const fs::path& fichier) {
+    sqlite3* base = nullptr;
+    int code = sqlite3_open_v2(fichier.c_str(), &base, SQLITE_OPEN_READONLY, nullptr);
+    if (code == SQLITE_OK) code = sqlite3_exec(base, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    sqlite3_close(base);
+    const int primaire = code & 0xff;
+    if (primaire != SQLITE_NOTADB && primaire != SQLITE_CORRUPT) return std::nullopt;
+
+    GDateTime* maintenant = g_date_time_new_now_utc();
+    gchar* date = g_date_time_format(maintenant, "%Y%m%d-%H%M%S");
+    const std::string prefixe = fichier.string() + ".illisible-" + (date ? date : "0");
+    g_free(date);
+    g_date_time_unref(maintenant);
+    fs::path cible = prefixe;
+    for (int n = 1; existe(cible); ++n) {
+        if (n > 1000) return std::nullopt;
+        cible = prefixe + "-" + std::to_string(n);
+    }
+    if (::rename(fichier.c_str(), cible.c_str()) != 0) return std::nullopt;
+    const std::string journal = fichier.string() + "-journal";
+    if (existe(journal)) ::rename(journal.c_str(), (cible.string() + "-journal").c_str());
+    return cible;
+}
+
+// RFC 9110 token: method names and header field names.
+bool estJeton(std::string_view texte) {
+    if (texte.empty()) return false;
+    constexpr std::string_view autorises = "!#$%&'*+-.^_`|~";
+    return std::all_of(texte.begin(), texte.end(), [&](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') ||
+               autorises.find(c) != std::string_view::npos;
+    });
+}
+
+// A value that would split the header or end the request early.
+bool estValeurEntete(std::string_view texte) {
+    return texte.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+ErreurTransport erreurArgument(std::string message) {
+    return {g_quark_to_string(G_IO_ERROR), G_IO_ERROR_INVALID_ARGUMENT, std::move(message)};
+}
+
+ErreurTransport depuisGError(const GError* erreur) {
+    return {g_quark_to_string(erreur->domain), erreur->code, erreur->message ? erreur->message : ""};
+}
+
+const std::string* premiereValeur(const Entetes& entetes, std::string_view nom) {
+    const std::string cherche = minuscules(nom);
+    for (const auto& [cle, valeur] : entetes)
+        if (minuscules(cle) == cherche) return &valeur;
+    return nullptr;
+}
+
+guint millisecondesGlib(std::chrono::milliseconds duree) {
+    const auto n = duree.count();
+    if (n < 1) return 1;
+    if (static_cast<unsigned long long>(n) > std::numeric_limits<guint>::max())
+        return std::numeric_limits<guint>::max();
+    return static_cast<guint>(n);
+}
+
+// GDateTime reaches year 9999, the nanosecond instants only year 2262: a cookie "valid until
+// 9999" must read as the far future, not wrap around into the past.
+Instant instantDepuis(GDateTime* date) {
+    using std::chrono::seconds;
+    constexpr auto maxi = std::chrono::duration_cast<seconds>(Instant::duration::max()).count();
+    constexpr auto mini = std::chrono::duration_cast<seconds>(Instant::duration::min()).count();
+    const gint64 secondes = std::clamp<gint64>(g_date_time_to_unix(date), mini, maxi);
+    return Instant{} + seconds(secondes);
+}
+
+std::string sameSiteDepuis(SoupSameSitePolicy politique) {
+    switch (politique) {
+        case SOUP_SAME_SITE_POLICY_NONE: return "None";
+        case SOUP_SAME_SITE_POLICY_LAX: return "Lax";
+        case SOUP_SAME_SITE_POLICY_STRICT: return "Strict";
+    }
+    return "";
+}
+
+Cookie cookieDepuis(SoupCookie* c) {
+    Cookie cookie;
+    cookie.nom = soup_cookie_get_name(c);
+    cookie.valeur = soup_cookie_get_value(c);
+    cookie.domaine = soup_cookie_get_domain(c);
+    const char* chemin = soup_cookie_get_path(c);
+    cookie.chemin = chemin ? chemin : "/";
+    if (GDateTime* expire = soup_cookie_get_expires(c)) cookie.expiration = instantDepuis(expire);
+    cookie.securise = soup_cookie_get_secure(c);
+    cookie.httpSeulement = soup_cookie_get_http_only(c);
+    cookie.sameSite = sameSiteDepuis(soup_cookie_get_same_site_policy(c));
+    return cookie;
+}
+
+void ajouterEntete(const char* nom, const char* valeur, gpointer donnees) {
+    static_cast<Entetes*>(donnees)->emplace_back(nom, valeur);
+}
+
+}  // namespace
+
+struct HttpSoup::Session {
+    SoupSession* session = nullptr;
+    SoupCookieJar* jar = nullptr;
+
+    Session() = default;
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    ~Session() {
+        // A request still finishing keeps the session (and its jar) alive until its callback.
+        if (session) g_object_unref(session);
+        if (jar) g_object_unref(jar);
+    }
+};
+
+// Owned by whoever finishes it: the libsoup callback once the exchange has started, the idle
+// source before that. `adaptateur` is cleared when the adapter goes away first; the callback
+// then only frees the record.
+struct HttpSoup::Envoi {
+    HttpSoup* adaptateur = nullptr;
+    Completion completion;
+    SoupMessage* message = nullptr;
+    GCancellable* annulation = nullptr;  // set once the exchange has started
+    GSource* minuterie = nullptr;        // the time-out, or the idle that reports an early error
+    bool delaiEcoule = false;
+    std::chrono::milliseconds delai{0};
+    std::optional<ErreurTransport> erreurImmediate;
+
+    Envoi() = default;
+    Envoi(const Envoi&) = delete;
+    Envoi& operator=(const Envoi&) = delete;
+    ~Envoi() {
+        arreterMinuterie();
+        if (annulation) g_object_unref(annulation);
+        if (message) g_object_unref(message);
+    }
+
+    // Safe from inside the source's own dispatch.
+    void arreterMinuterie() {
+        if (!minuterie) return;
+        g_source_destroy(minuterie);
+        g_source_unref(minuterie);
+        minuterie = nullptr;
+    }
+
+    // May run the libsoup callback at once, which frees this record: nothing may touch it after.
+    void annuler() {
+        GCancellable* a = G_CANCELLABLE(g_object_ref(annulation));
+        g_cancellable_cancel(a);
+        g_object_unref(a);
+    }
+
+    void attacher(GSource* source, GSourceFunc fonction) {
+        minuterie = source;
+        g_source_set_callback(source, fonction, this, nullptr);
+        GMainContext* contexte = g_main_context_ref_thread_default();
+        g_source_attach(source, contexte);
+        g_main_context_unref(contexte);
+    }
+
+    static gboolean signalerErreur(gpointer donnees) {
+        auto* envoi = static_cast<Envoi*>(donnees);
+        ReponseHttp reponse;
+        reponse.erreur = std::move(envoi->erreurImmediate);
+        envoi->adaptateur->terminer(envoi, std::move(reponse));
+        return G_SOURCE_REMOVE;
+    }
+
+    static gboolean delaiDepasse(gpointer donnees) {
+        auto* envoi = static_cast<Envoi*>(donnees);
+        envoi->arreterMinuterie();
+        envoi->delaiEcoule = true;
+        envoi->annuler();
+        return G_SOURCE_REMOVE;
+    }
+
+    static void recu(GObject* source, GAsyncResult* resultat, gpointer donnees) {
+        auto* envoi = static_cast<Envoi*>(donnees);
+        GError* erreur = nullptr;
+        GBytes* corps = soup_session_send_and_read_finish(SOUP_SESSION(source), resultat, &erreur);
+        if (!envoi->adaptateur) {
+            if (corps) g_bytes_unref(corps);
+            g_clear_error(&erreur);
+            delete envoi;
+            return;
+        }
+        ReponseHttp reponse;
+        if (corps) {
+            reponse.statut = static_cast<int>(soup_message_get_status(envoi->message));
+            soup_message_headers_foreach(soup_message_get_response_headers(envoi->message),
+                                         ajouterEntete, &reponse.entetes);
+            gsize taille = 0;
+            const auto* octets = static_cast<const char*>(g_bytes_get_data(corps, &taille));
+            reponse.corps = taille ? std::string(octets, taille) : std::string();
+            g_bytes_unref(corps);
+        } else if (envoi->delaiEcoule && g_error_matches(erreur, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+            reponse.erreur = ErreurTransport{g_quark_to_string(G_IO_ERROR), G_IO_ERROR_TIMED_OUT,
+                                             "Délai de " + std::to_string(envoi->delai.count()) +
+                                                 " ms dépassé"};
+        } else if (erreur) {
+            reponse.erreur = depuisGError(erreur);
+        } else {
+            reponse.erreur = ErreurTransport{g_quark_to_string(G_IO_ERROR), G_IO_ERROR_FAILED,
+                                             "Échange interrompu"};
+        }
+        g_clear_error(&erreur);
+        envoi->adaptateur->terminer(envoi, std::move(reponse));
+    }
+};
+
+HttpSoup::HttpSoup(const fs::path& fichierCookies) : session_(std::make_unique<Session>()) {
+    if (preparerDossier(fichierCookies.parent_path())) {
+        if (existe(fichierCookies)) fichierEcarte_ = ecarterSiIllisible(fichierCookies);
+        preparerFichier(fichierCookies);
+    }
+    session_->jar = soup_cookie_jar_db_new(fichierCookies.c_str(), FALSE);
+    soup_cookie_jar_set_accept_policy(session_->jar, SOUP_COOKIE_JAR_ACCEPT_ALWAYS);
+    session_->session = soup_session_new();
+    const std::string agent = "OvrelStudio/" + std::string(VERSION_APP);
+    soup_session_set_user_agent(session_->session, agent.c_str());
+    soup_session_add_feature(session_->session, SOUP_SESSION_FEATURE(session_->jar));
+}
+
+HttpSoup::~HttpSoup() {
+    const auto envois = std::move(enCours_);
+    enCours_.clear();
+    for (Envoi* envoi : envois) {
+        envoi->adaptateur = nullptr;
+        // What the completion holds goes now, with its owner, rather than whenever the
+        // cancelled exchange comes back.
+        Completion abandonnee = std::move(envoi->completion);
+        if (!envoi->annulation) {
+            delete envoi;  // its idle source goes with it
+            continue;
+        }
+        envoi->arreterMinuterie();
+        envoi->annuler();
+    }
+}
+
+fs::path HttpSoup::cheminCookiesParDefaut() {
+    const fs::path dossier = fs::path(g_get_user_data_dir()) / "ovrel-studio";
+    preparerDossier(dossier);
+    return dossier / "cookies.sqlite";
+}
+
+void HttpSoup::envoyer(RequeteHttp requete, Completion completion) {
+    auto* envoi = new Envoi;
+    envoi->adaptateur = this;
+    envoi->completion = std::move(completion);
+    envoi->delai = requete.delai;
+    enCours_.insert(envoi);
+    lancer(envoi, std::move(requete));
+}
+
+void HttpSoup::lancer(Envoi* envoi, RequeteHttp requete) {
+    auto echouer = [&](ErreurTransport erreur) {
+        envoi->erreurImmediate = std::move(erreur);
+        envoi->attacher(g_idle_source_new(), Envoi::signalerErreur);
+    };
+
+    GError* erreur = nullptr;
+    GUri* uri = g_uri_parse(requete.url.c_str(), static_cast<GUriFlags>(SOUP_HTTP_URI_FLAGS), &erreur);
+    if (!uri) {
+        echouer(depuisGError(erreur));
+        g_error_free(erreur);
+        return;
+    }
+    const std::string schema = minuscules(g_uri_get_scheme(uri));
+    const char* hote = g_uri_get_host(uri);
+    if ((schema != "http" && schema != "https") || !hote || !*hote) {
+        g_uri_unref(uri);
+        echouer(erreurArgument("Adresse non prise en charge"));
+        return;
+    }
+    if (!estJeton(requete.methode)) {
+        g_uri_unref(uri);
+        echouer(erreurArgument("Méthode invalide"));
+        return;
+    }
+    for (const auto& [nom, valeur] : requete.entetes) {
+        if (!estJeton(nom) || !estValeurEntete(valeur)) {
+            g_uri_unref(uri);
+            echouer(erreurArgument("En-tête invalide"));
+            return;
+        }
+    }
+
+    envoi->message = soup_message_new_from_uri(requete.methode.c_str(), uri);
+    g_uri_unref(uri);
+    if (!envoi->message) {
+        echouer(erreurArgument("Adresse non prise en charge"));
+        return;
+    }
+    SoupMessageHeaders* entetes = soup_message_get_request_headers(envoi->message);
+    for (const auto& [nom, valeur] : requete.entetes) {
+        // With a body, its type travels with it (set below), not as a second header.
+        if (requete.corps && minuscules(nom) == "content-type") continue;
+        soup_message_headers_append(entetes, nom.c_str(), valeur.c_str());
+    }
+    if (requete.corps) {
+        const std::string* type = premiereValeur(requete.entetes, "Content-Type");
+        GBytes* octets = g_bytes_new(requete.corps->data(), requete.corps->size());
+        soup_message_set_request_body_from_bytes(envoi->message, type ? type->c_str() : nullptr, octets);
+        g_bytes_unref(octets);
+    }
+    if (requete.ignorerCache && !premiereValeur(requete.entetes, "Cache-Control"))
+        soup_message_headers_append(entetes, "Cache-Control", "no-cache");
+    if (requete.sansRedirection) soup_message_add_flags(envoi->message, SOUP_MESSAGE_NO_REDIRECT);
+
+    // libsoup's own timeout starts after name resolution; this one covers the whole exchange.
+    envoi->annulation = g_cancellable_new();
+    envoi->attacher(g_timeout_source_new(millisecondesGlib(requete.delai)), Envoi::delaiDepasse);
+    soup_session_send_and_read_async(session_->session, envoi->message, G_PRIORITY_DEFAULT,
+                                     envoi->annulation, Envoi::recu, envoi);
+}
+
+void HttpSoup::terminer(Envoi* envoi, ReponseHttp reponse) {
+    enCours_.erase(envoi);
+    Completion completion = std::move(envoi->completion);
+    delete envoi;
+    // Last: the completion may send again or destroy this adapter.
+    if (completion) completion(std::move(reponse));
+}
+
+std::vector<Cookie> HttpSoup::cookies() const {
+    std::vector<Cookie> resultat;
+    GDateTime* maintenant = g_date_time_new_now_utc();
+    GSList* liste = soup_cookie_jar_all_cookies(session_->jar);
+    for (GSList* l = liste; l; l = l->next) {
+        auto* c = static_cast<SoupCookie*>(l->data);
+        GDateTime* expire = soup_cookie_get_expires(c);
+        if (expire && g_date_time_compare(expire, maintenant) <= 0) continue;
+        resultat.push_back(cookieDepuis(c));
+    }
+    g_slist_free_full(liste, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
+    g_date_time_unref(maintenant);
+    return resultat;
+}
+
+void HttpSoup::ajouterCookie(const Cookie& cookie) {
+    if (cookie.domaine.empty()) return;
+    SoupCookie* c = soup_cookie_new(cookie.nom.c_str(), cookie.valeur.c_str(), cookie.domaine.c_str(),
+                                    cookie.chemin.empty() ? "/" : cookie.chemin.c_str(), -1);
+    if (cookie.expiration) {
+        const auto secondes =
+            std::chrono::floor<std::chrono::seconds>(cookie.expiration->time_since_epoch()).count();
+        GDateTime* expire = g_date_time_new_from_unix_utc(secondes);
+        if (!expire) {
+            soup_cookie_free(c);
+            return;
+        }
+        soup_cookie_set_expires(c, expire);
+        g_date_time_unref(expire);
+    }
+    soup_cookie_set_secure(c, cookie.securise);
+    soup_cookie_set_http_only(c, cookie.httpSeulement);
+    const std::string sameSite = minuscules(cookie.sameSite);
+    if (sameSite == "none") soup_cookie_set_same_site_policy(c, SOUP_SAME_SITE_POLICY_NONE);
+    else if (sameSite == "lax") soup_cookie_set_same_site_policy(c, SOUP_SAME_SITE_POLICY_LAX);
+    else if (sameSite == "strict") soup_cookie_set_same_site_policy(c, SOUP_SAME_SITE_POLICY_STRICT);
+    // The jar replaces a cookie with the same name, domain and path, and takes `c`.
+    soup_cookie_jar_add_cookie(session_->jar, c);
+}
+
+void HttpSoup::supprimerCookies() {
+    GSList* liste = soup_cookie_jar_all_cookies(session_->jar);
+    for (GSList* l = liste; l; l = l->next)
+        soup_cookie_jar_delete_cookie(session_->jar, static_cast<SoupCookie*>(l->data));
+    g_slist_free_full(liste, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
+}
+
+}  // namespace ovrel

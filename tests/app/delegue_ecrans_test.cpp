@@ -1,0 +1,287 @@
+// The shell's flows: launch, switching to the sign-in and web screens, the back control of the
+// web container, menu validation and the window's delegate.
+#include "app/constantes.h"
+#include "tests/faux/banc_delegue.h"
+#include "web/adresses.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace ovrel;
+using namespace std::chrono_literals;
+
+namespace {
+
+const char* const SCRIPT_HOOK = "window.ovrelAvantDeQuitter ? window.ovrelAvantDeQuitter() : 0";
+
+class DelegueEcrans : public ::testing::Test, protected BancDelegue {
+protected:
+    int tiquesParc = 0;
+    int tiquesVu = 0;
+    int retours = 0;
+
+    void demarrerBattement() {
+        delegue->minuteurParc = minuteries.repeter(30s, [this] { ++tiquesParc; });
+        delegue->minuteurVu = minuteries.repeter(1s, [this] { ++tiquesVu; });
+    }
+    // An unsecured label sheet committed in the web container.
+    void surFicheNonGardee() {
+        const std::string fiche = "https://" + HOTE_STUDIO() + "/admin/etiquette/B-0042";
+        ASSERT_TRUE(estFicheEtiquette(fiche));
+        ecrans.ecran = Ecran::web;
+        vue.url = fiche;
+        delegue->urlAffichee = fiche;
+        delegue->ficheAGarder = true;
+    }
+    void surPageWeb() {
+        ecrans.ecran = Ecran::web;
+        vue.url = URL_STUDIO();
+        delegue->urlAffichee = URL_STUDIO();
+    }
+};
+
+TEST_F(DelegueEcrans, LancementSansCookieMontreLaConnexionPuisVerifieLaMiseAJour) {
+    ecrans.ecran = Ecran::web;
+    delegue->applicationDidFinishLaunching();
+    EXPECT_EQ(ecrans.historique, std::vector<Ecran>{Ecran::connexion});
+    ASSERT_EQ(http.requetes.size(), 1u);
+    EXPECT_EQ(http.requetes[0].url, CANAL_MAJ());
+    // Silent: no channel answered.
+    http.repondre(HttpFaux::echec("g-io-error-quark", 39));
+    minuteries.vider();
+    EXPECT_TRUE(dialogues.montres.empty());
+}
+
+TEST_F(DelegueEcrans, LancementAttendQueLaSessionSoitDansLaVueWeb) {
+    http.jar = {cookieEssai("session", "s1", HOTE_STUDIO()),
+                cookieEssai("pref", "p", "." + std::string(DOMAINE_CLOUD))};
+    vue.retenirCookies = true;
+    delegue->applicationDidFinishLaunching();
+    EXPECT_EQ(vue.magasin, http.jar);
+    ASSERT_TRUE(vue.libererCookies());
+    minuteries.vider();
+    EXPECT_TRUE(http.requetes.empty());
+    ASSERT_TRUE(vue.libererCookies());
+    EXPECT_EQ(http.requetes.size(), 1u);
+}
+
+TEST_F(DelegueEcrans, UnRefusDuGardienNeChangeRien) {
+    surFicheNonGardee();
+    demarrerBattement();
+    delegue->roleRoute = true;
+    dialogues.choisir("Rester sur la fiche");
+
+    delegue->montrerConnexion();
+
+    EXPECT_EQ(dialogues.montres.size(), 1u);
+    EXPECT_TRUE(delegue->roleRoute);
+    ASSERT_TRUE(delegue->minuteurParc && delegue->minuteurVu);
+    EXPECT_TRUE(delegue->minuteurParc->active());
+    EXPECT_TRUE(delegue->minuteurVu->active());
+    EXPECT_EQ(ecrans.ecran, Ecran::web);
+    EXPECT_TRUE(ecrans.historique.empty());
+    EXPECT_TRUE(vue.chargements.empty());
+    EXPECT_TRUE(delegue->ficheAGarder);
+    minuteries.avancer(30s);
+    EXPECT_EQ(tiquesParc, 1);
+    EXPECT_EQ(tiquesVu, 30);
+}
+
+TEST_F(DelegueEcrans, ConnexionAccepteeOublieLaFicheEtArreteLeBattement) {
+    surFicheNonGardee();
+    demarrerBattement();
+    delegue->roleRoute = true;
+    dialogues.choisir("Partir sans l'étiquette");
+
+    delegue->montrerConnexion();
+
+    EXPECT_FALSE(delegue->ficheAGarder);
+    ASSERT_EQ(vue.chargements.size(), 1u);
+    EXPECT_EQ(vue.chargements[0], (ChargementWeb{"about:blank", 60s}));
+    EXPECT_FALSE(delegue->minuteurParc);
+    EXPECT_FALSE(delegue->minuteurVu);
+    EXPECT_FALSE(delegue->roleRoute);
+    EXPECT_EQ(ecrans.historique, std::vector<Ecran>{Ecran::connexion});
+    minuteries.avancer(60s);
+    EXPECT_EQ(tiquesParc + tiquesVu, 0);
+}
+
+TEST_F(DelegueEcrans, ConnexionSansFicheNeDemandeRien) {
+    surPageWeb();
+    demarrerBattement();
+    delegue->roleRoute = true;
+    delegue->montrerConnexion();
+    EXPECT_TRUE(dialogues.montres.empty());
+    EXPECT_TRUE(vue.chargements.empty());
+    EXPECT_FALSE(delegue->roleRoute);
+    EXPECT_FALSE(delegue->minuteurParc);
+    EXPECT_EQ(ecrans.ecran, Ecran::connexion);
+}
+
+TEST_F(DelegueEcrans, MontrerWebArreteLeBattementSansDemanderAuGardien) {
+    surFicheNonGardee();
+    ecrans.ecran = Ecran::parc;
+    demarrerBattement();
+    delegue->montrerWeb();
+    EXPECT_TRUE(dialogues.montres.empty());
+    EXPECT_TRUE(delegue->ficheAGarder);
+    EXPECT_FALSE(delegue->minuteurParc);
+    EXPECT_FALSE(delegue->minuteurVu);
+    EXPECT_EQ(ecrans.historique, std::vector<Ecran>{Ecran::web});
+    minuteries.avancer(31s);
+    EXPECT_EQ(tiquesParc + tiquesVu, 0);
+}
+
+TEST_F(DelegueEcrans, RetourSansCrochetDansLaPageAgitDesQueLeScriptRepond) {
+    surPageWeb();
+    delegue->retourAction = [this] { ++retours; };
+    delegue->actionRetour();
+
+    ASSERT_EQ(vue.scripts.size(), 1u);
+    EXPECT_EQ(vue.scripts[0].script, SCRIPT_HOOK);
+    EXPECT_EQ(retours, 0);
+    minuteries.avancer(100ms);
+    vue.repondreScript(0, "0");
+    EXPECT_EQ(retours, 1);
+    minuteries.avancer(2s);
+    EXPECT_EQ(retours, 1);
+}
+
+TEST_F(DelegueEcrans, RetourAvecUnCrochetQuiEchoueAgitAussi) {
+    surPageWeb();
+    delegue->retourAction = [this] { ++retours; };
+    delegue->actionRetour();
+    vue.repondreScript(0, std::nullopt, ErreurTransport{"WebKitJavascriptError", 699, "TypeError"});
+    EXPECT_EQ(retours, 1);
+    minuteries.avancer(1s);
+    EXPECT_EQ(retours, 1);
+}
+
+TEST_F(DelegueEcrans, RetourAvecUnCrochetMuetAgitApresSeptDixiemes) {
+    surPageWeb();
+    delegue->retourAction = [this] { ++retours; };
+    delegue->actionRetour();
+    minuteries.avancer(699ms);
+    EXPECT_EQ(retours, 0);
+    minuteries.avancer(1ms);
+    EXPECT_EQ(retours, 1);
+    // The hook answering at last changes nothing.
+    vue.repondreScript(0, "1");
+    minuteries.avancer(5s);
+    EXPECT_EQ(retours, 1);
+}
+
+TEST_F(DelegueEcrans, RetourSansActionMeneALaConnexion) {
+    surPageWeb();
+    delegue->roleRoute = true;
+    delegue->actionRetour();
+    EXPECT_EQ(ecrans.ecran, Ecran::web);
+    vue.repondreScript(0, "0");
+    EXPECT_EQ(ecrans.ecran, Ecran::connexion);
+    EXPECT_FALSE(delegue->roleRoute);
+}
+
+TEST_F(DelegueEcrans, RetourHorsDuConteneurWebAgitAussitot) {
+    ecrans.ecran = Ecran::box;
+    vue.url = URL_STUDIO();
+    delegue->retourAction = [this] { ++retours; };
+    delegue->actionRetour();
+    EXPECT_EQ(retours, 1);
+    EXPECT_TRUE(vue.scripts.empty());
+    EXPECT_EQ(minuteries.actives(), 0u);
+}
+
+TEST_F(DelegueEcrans, RetourRefuseParLeGardien) {
+    surFicheNonGardee();
+    delegue->retourAction = [this] { ++retours; };
+    dialogues.choisir("Rester sur la fiche");
+    delegue->actionRetour();
+    EXPECT_TRUE(vue.scripts.empty());
+    minuteries.avancer(1s);
+    EXPECT_EQ(retours, 0);
+}
+
+TEST_F(DelegueEcrans, RetourQuiRemplaceSaPropreActionNeLaRelancePas) {
+    surPageWeb();
+    delegue->retourAction = [this] {
+        ++retours;
+        delegue->retourAction = [this] { retours += 100; };
+    };
+    delegue->actionRetour();
+    vue.repondreScript(0, "0");
+    minuteries.avancer(1s);
+    EXPECT_EQ(retours, 1);
+}
+
+TEST_F(DelegueEcrans, RetourEnAttenteSansEffetUneFoisLObjetDetruit) {
+    surPageWeb();
+    delegue->retourAction = [this] { ++retours; };
+    delegue->actionRetour();
+    delegue.reset();
+    minuteries.avancer(1s);
+    vue.repondreScript(0, "0");
+    EXPECT_EQ(retours, 0);
+}
+
+TEST_F(DelegueEcrans, ImprimerActifSeulementSurUnePageDuConteneurWeb) {
+    EXPECT_FALSE(delegue->validerElementMenu("imprimerPage"));  // sign-in screen
+
+    ecrans.ecran = Ecran::web;
+    EXPECT_FALSE(delegue->validerElementMenu("imprimerPage"));  // never loaded a page
+
+    vue.url = URL_STUDIO();
+    EXPECT_TRUE(delegue->validerElementMenu("imprimerPage"));
+
+    for (Ecran autre : {Ecran::connexion, Ecran::parc, Ecran::box, Ecran::atelier}) {
+        ecrans.ecran = autre;
+        EXPECT_FALSE(delegue->validerElementMenu("imprimerPage"));
+    }
+
+    ecrans.ecran = Ecran::web;
+    ecrans.fenetre = false;
+    EXPECT_FALSE(delegue->validerElementMenu("imprimerPage"));
+
+    ecrans.fenetre = true;
+    delegue->attacherVueWeb(nullptr);
+    EXPECT_FALSE(delegue->validerElementMenu("imprimerPage"));
+}
+
+TEST_F(DelegueEcrans, LesAutresElementsDuMenuRestentActifs) {
+    ecrans.fenetre = false;
+    delegue->attacherVueWeb(nullptr);
+    for (const char* action : {"verifierMiseAJourManuelle", "deconnexion", "actionParc", "actionParcHorsLigne",
+                               "montrerAtelier", "montrerBoxLocales", "ouvrirStudioWeb", "ouvrirConsole",
+                               "recharger"})
+        EXPECT_TRUE(delegue->validerElementMenu(action)) << action;
+}
+
+TEST_F(DelegueEcrans, FermerLaFenetreDemandeAuGardien) {
+    surFicheNonGardee();
+    demarrerBattement();
+    dialogues.choisir("Rester sur la fiche");
+    EXPECT_FALSE(delegue->windowShouldClose());
+    EXPECT_TRUE(delegue->ficheAGarder);
+    EXPECT_EQ(ecrans.ecran, Ecran::web);
+    EXPECT_TRUE(delegue->minuteurParc);
+
+    dialogues.choisir("Partir sans l'étiquette");
+    EXPECT_TRUE(delegue->windowShouldClose());
+    EXPECT_FALSE(delegue->ficheAGarder);
+    delegue->windowWillClose();
+    EXPECT_FALSE(delegue->minuteurParc);
+    EXPECT_FALSE(delegue->minuteurVu);
+    EXPECT_TRUE(delegue->applicationShouldTerminateAfterLastWindowClosed());
+}
+
+TEST_F(DelegueEcrans, ArreterLeBattementDeuxFoisEstSansDanger) {
+    demarrerBattement();
+    auto parc = delegue->minuteurParc;
+    delegue->windowDidMiniaturize();
+    delegue->windowDidMiniaturize();
+    EXPECT_FALSE(parc->active());
+    EXPECT_FALSE(delegue->minuteurParc);
+    EXPECT_EQ(minuteries.actives(), 0u);
+}
+
+}  // namespace

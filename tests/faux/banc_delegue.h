@@ -1,0 +1,45 @@
+// The application object wired to a fake of every port, for the flow tests. The clock starts at
+// a fixed date; the web view is attached as the window would attach it.
+#pragma once
+
+#include "app/delegue.h"
+#include "plateforme/preferences_memoire.h"
+#include "tests/faux/dialogues_faux.h"
+#include "tests/faux/ecrans_faux.h"
+#include "tests/faux/http_faux.h"
+#include "tests/faux/minuteries_faux.h"
+#include "tests/faux/systeme_faux.h"
+#include "tests/faux/vue_web_faux.h"
+
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace ovrel {
+
+// A cookie with what the tests look at; the rest takes its defaults.
+inline Cookie cookieEssai(std::string nom, std::string valeur, std::string domaine, std::string chemin = "/") {
+    Cookie c;
+    c.nom = std::move(nom);
+    c.valeur = std::move(valeur);
+    c.domaine = std::move(domaine);
+    c.chemin = std::move(chemin);
+    return c;
+}
+
+struct BancDelegue {
+    HorlogeManuelle horloge{instantDepuis1970(1'700'000'000)};
+    MinuteriesFaux minuteries{horloge};
+    HttpFaux http{minuteries};
+    PreferencesMemoire preferences;
+    DialoguesFaux dialogues;
+    EcransFaux ecrans;
+    SystemeFaux systeme;
+    VueWebFaux vue{minuteries};
+    std::unique_ptr<Delegue> delegue =
+        std::make_unique<Delegue>(PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme});
+
+    BancDelegue() { delegue->attacherVueWeb(&vue); }
+};
+
+}  // namespace ovrel

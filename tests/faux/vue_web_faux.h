@@ -1,0 +1,77 @@
+// The web view for tests: records loads and scripts, lets the test answer each script (or never),
+// and keeps a cookie store in memory whose completions go through the main queue or wait for
+// the test.
+#pragma once
+
+#include "plateforme/minuteries.h"
+#include "plateforme/vue_web.h"
+
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ovrel {
+
+struct ChargementWeb {
+    std::string url;
+    std::chrono::milliseconds delai;
+
+    bool operator==(const ChargementWeb&) const = default;
+};
+
+struct ScriptEvalue {
+    std::string script;
+    VueWeb::ResultatScript completion;
+    bool repondu = false;
+};
+
+class VueWebFaux final : public VueWeb {
+public:
+    explicit VueWebFaux(Minuteries& filePrincipale) : file_(filePrincipale) {}
+
+    // Records the load; the current address changes only when the test says so (`url`), as a
+    // real view changes it only once a page is committed.
+    void charger(const std::string& adresse, std::chrono::milliseconds delai) override {
+        chargements.push_back({adresse, delai});
+    }
+    void recharger() override { ++rechargements; }
+    std::optional<std::string> urlCourante() const override { return url; }
+    void evaluer(const std::string& script, ResultatScript completion) override {
+        scripts.push_back({script, std::move(completion), false});
+    }
+
+    void cookies(std::function<void(std::vector<Cookie>)> completion) override;
+    void ajouterCookie(const Cookie& cookie, std::function<void()> completion) override;
+    void effacerDonnees(std::function<void()> completion) override;
+
+    std::optional<std::string> url;
+    std::vector<ChargementWeb> chargements;
+    int rechargements = 0;
+    std::vector<ScriptEvalue> scripts;
+
+    // Answers script `index` (once; false when it does not exist or was answered already).
+    bool repondreScript(std::size_t index, std::optional<std::string> resultat,
+                        std::optional<ErreurTransport> erreur = std::nullopt);
+
+    // The cookie store, in insertion order. A cookie handed over is in the store at once; its
+    // completion follows.
+    std::vector<Cookie> magasin;
+    // When true, cookie-store completions wait until `libererCookies`; otherwise they go to the
+    // main queue.
+    bool retenirCookies = false;
+    std::size_t completionsCookiesEnAttente() const { return attentes_.size(); }
+    // Runs the oldest waiting cookie-store completion; false when none waits.
+    bool libererCookies();
+
+private:
+    Minuteries& file_;
+    std::deque<std::function<void()>> attentes_;
+
+    void completer(std::function<void()> suite);
+};
+
+}  // namespace ovrel

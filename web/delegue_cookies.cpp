@@ -1,0 +1,52 @@
+// Cookie persistence: the web console's session lives in cookies, kept both in the web view's
+// store and in the shared HTTP jar that the application's own requests carry. Restoring fills the
+// web view from the jar at launch; saving copies the web view's cookies back into the jar.
+#include "app/delegue.h"
+
+#include <cstddef>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace ovrel {
+
+void Delegue::restaurerCookies(std::function<void()> ensuite) {
+    const std::vector<Cookie> cookies = ports.http.cookies();
+    if (cookies.empty() || web == nullptr) {
+        if (ensuite) ensuite();
+        return;
+    }
+
+    // Each hand-over completes on its own; `ensuite` runs once, after the last of them. A
+    // completion reported twice counts once.
+    struct Compte {
+        std::vector<bool> faits;
+        std::size_t restants = 0;
+        std::function<void()> ensuite;
+    };
+    auto compte = std::make_shared<Compte>();
+    compte->faits.assign(cookies.size(), false);
+    compte->restants = cookies.size();
+    compte->ensuite = std::move(ensuite);
+    for (std::size_t i = 0; i < cookies.size(); ++i) {
+        web->ajouterCookie(cookies[i], vivant_.garder([compte, i] {
+            if (compte->faits[i]) return;
+            compte->faits[i] = true;
+            if (--compte->restants == 0 && compte->ensuite) compte->ensuite();
+        }));
+    }
+}
+
+void Delegue::sauvegarderCookies(std::function<void()> ensuite) {
+    if (web == nullptr) {
+        if (ensuite) ensuite();
+        return;
+    }
+    web->cookies(vivant_.garder([this, ensuite = std::move(ensuite)](std::vector<Cookie> cookies) {
+        // Same name, domain and path replaces; nothing is ever removed from the jar here.
+        for (const Cookie& c : cookies) ports.http.ajouterCookie(c);
+        if (ensuite) ensuite();
+    }));
+}
+
+}  // namespace ovrel
