@@ -6,6 +6,7 @@ set -euo pipefail
 paquets=(
   cmake ninja-build g++ pkg-config
   libglib2.0-dev libboost-json1.81-dev libsqlite3-dev
+  libsoup-3.0-dev glib-networking dbus
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
 )
