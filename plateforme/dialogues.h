@@ -17,7 +17,10 @@ public:
     // Message text, informative text, one "OK" button.
     virtual void alerte(const std::string& titre, const std::string& message) = 0;
     // The index of the chosen button (0 = the first, default one). Closing the dialog any other
-    // way answers the last button (the cancelling one).
+    // way (Escape, the window's close button) answers -1: no button was chosen. Callers act
+    // only on the button they look for, so a dismissed dialog never confirms anything (the
+    // label-sheet guard's second button, "Partir sans l'étiquette", must not be reached by
+    // Escape).
     virtual int question(const std::string& titre, const std::string& message,
                          const std::vector<std::string>& boutons) = 0;
     // Text entry: absent when cancelled.

@@ -57,6 +57,14 @@ TEST_F(DelegueFiche, LaQuestionDuGardienEtSesDeuxReponses) {
     EXPECT_TRUE(vue.chargements.empty());
 }
 
+TEST_F(DelegueFiche, FermerLaQuestionDuGardienResteSurLaFiche) {
+    // Escape or the window's close button choose no button: the code must not be lost by it.
+    surFicheNonGardee();
+    EXPECT_FALSE(delegue->sortieDeFicheConfirmee());
+    EXPECT_TRUE(delegue->ficheAGarder);
+    EXPECT_EQ(dialogues.montres, (std::vector<DialogueMontre>{QUESTION_FICHE}));
+}
+
 TEST_F(DelegueFiche, RienADemanderHorsDUneFicheNonGardeeALEcran) {
     surFicheNonGardee();
     delegue->ficheAGarder = false;

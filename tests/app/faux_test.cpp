@@ -78,8 +78,8 @@ TEST(DialoguesFaux, ReponsesParIndexOuParTexte) {
     d.choisir("Inconnu");
     EXPECT_EQ(d.question("t", "m", {"Oui", "Non"}), 1);
     EXPECT_EQ(d.question("t", "m", {"Oui", "Non"}), 0);
-    EXPECT_EQ(d.question("t", "m", {"Oui", "Non"}), 1);
-    EXPECT_EQ(d.question("t", "m", {"Oui", "Non", "Fermer"}), 2);
+    EXPECT_EQ(d.question("t", "m", {"Oui", "Non"}), -1);           // unknown text: dismissed
+    EXPECT_EQ(d.question("t", "m", {"Oui", "Non", "Fermer"}), -1);  // nothing scripted: dismissed
     EXPECT_EQ(d.questionsSansReponse, 2);
     EXPECT_EQ(d.montres.size(), 4u);
 }

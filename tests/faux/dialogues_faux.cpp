@@ -21,10 +21,11 @@ void DialoguesFaux::alerte(const std::string& titre, const std::string& message)
 int DialoguesFaux::question(const std::string& titre, const std::string& message,
                             const std::vector<std::string>& boutons) {
     montrer({GenreDialogue::question, titre, message, boutons, {}, false});
-    const int dernier = boutons.empty() ? 0 : static_cast<int>(boutons.size()) - 1;
+    // A question nobody scripted is dismissed, as closing the dialog does.
+    constexpr int fermee = -1;
     if (reponses.empty()) {
         ++questionsSansReponse;
-        return dernier;
+        return fermee;
     }
     auto reponse = std::move(reponses.front());
     reponses.pop_front();
@@ -33,7 +34,7 @@ int DialoguesFaux::question(const std::string& titre, const std::string& message
     auto trouve = std::find(boutons.begin(), boutons.end(), texte);
     if (trouve == boutons.end()) {
         ++questionsSansReponse;
-        return dernier;
+        return fermee;
     }
     return static_cast<int>(trouve - boutons.begin());
 }

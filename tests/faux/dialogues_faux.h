@@ -46,8 +46,8 @@ public:
 
     // Answers to the coming questions, in order: a button index, or a button's text (looked up
     // among the buttons of the question). A question with no scripted answer, or whose text is
-    // not among its buttons, answers the last button, as closing the dialog does, and is
-    // counted in `questionsSansReponse`.
+    // not among its buttons, answers -1, as closing the dialog does, and is counted in
+    // `questionsSansReponse`.
     std::deque<std::variant<int, std::string>> reponses;
     int questionsSansReponse = 0;
 
