@@ -14,6 +14,19 @@ bool utf8Valide(std::string_view texte) {
     return g_utf8_validate(texte.data(), static_cast<gssize>(texte.size()), nullptr);
 }
 
+// A scheme: a letter, then letters, digits, "+", "-" or ".", then ":".
+bool aUnSchema(std::string_view texte) {
+    const auto deuxPoints = texte.find(':');
+    if (deuxPoints == std::string_view::npos || deuxPoints == 0) return false;
+    for (std::size_t i = 0; i < deuxPoints; ++i) {
+        const char c = texte[i];
+        const bool lettre = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool autre = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+        if (!(lettre || (i > 0 && autre))) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool demandeSessionAcceptee(Instant derniere, Instant maintenant) {
@@ -46,13 +59,19 @@ std::optional<std::string> jetonDeRedirection(const std::optional<std::string>& 
     // ".." segment, or after a NUL byte).
     if (!location || !caracteresPermisDansAdresse(*location)) return std::nullopt;
     // The header may be a reference relative to the asked address; only its query matters, so
-    // any base will do.
-    GError* erreur = nullptr;
-    gchar* resolue = g_uri_resolve_relative("http://base.invalid/", location->c_str(), G_URI_FLAGS_ENCODED, &erreur);
-    if (erreur != nullptr) g_error_free(erreur);
-    if (resolue == nullptr) return std::nullopt;
-    auto adresse = analyserAdresse(resolue);
-    g_free(resolue);
+    // any base will do. An absolute address is read as it stands: resolving it would remove its
+    // dot segments, and "x:/..//y" would then lose its meaning (GLib cannot even write it back).
+    std::optional<Adresse> adresse;
+    if (aUnSchema(*location)) {
+        adresse = analyserAdresse(*location);
+    } else {
+        GError* erreur = nullptr;
+        gchar* resolue = g_uri_resolve_relative("http://base.invalid/", location->c_str(), G_URI_FLAGS_ENCODED, &erreur);
+        if (erreur != nullptr) g_error_free(erreur);
+        if (resolue == nullptr) return std::nullopt;
+        adresse = analyserAdresse(resolue);
+        g_free(resolue);
+    }
     if (!adresse) return std::nullopt;
     auto element = adresse->premierElement("jeton");
     // A value that does not decode to UTF-8 text counts as no value.

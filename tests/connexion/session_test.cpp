@@ -63,6 +63,8 @@ TEST(JetonDeRedirection, PremierElementJeton) {
     EXPECT_EQ(jetonDeRedirection(std::string("session?jeton=rel")), "rel");
     EXPECT_EQ(jetonDeRedirection(std::string("?jeton=q#f")), "q");
     EXPECT_EQ(jetonDeRedirection(std::string("//autre.example/x?jeton=h")), "h");
+    // An absolute address is read as it stands, dot segments and all.
+    EXPECT_EQ(jetonDeRedirection(std::string("ovrelstudio:/..//x?jeton=z")), "z");
     EXPECT_EQ(jetonDeRedirection(std::string("/x?jeton=")), "");
 }
 
