@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Ovrel Studio and runs every test: unit and adapter tests, and a short run of each
-# fuzz target (built with clang and the sanitizers). Exits non-zero on any failure.
+# Builds Ovrel Studio and runs every test: unit and adapter tests, the window and web view under
+# a virtual display, and a short run of each fuzz target (built with clang and the sanitizers).
+# Exits non-zero on any failure.
 set -euo pipefail
 racine=$(cd "$(dirname "$0")/.." && pwd)
 cd "$racine"
@@ -20,4 +21,16 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVREL_BENCH=ON 
   -DOVREL_FUZZ_BINAIRES="$racine/build-fuzz/fuzz" >/dev/null
 ninja -C build -j"$jobs"
 
-ctest --test-dir build --output-on-failure -j"$jobs"
+# A virtual display of our own for the tests that open windows, whatever DISPLAY says.
+fd_affichage=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fd_affichage" >/dev/null 2>&1 &
+pid_xvfb=$!
+trap 'kill "$pid_xvfb" 2>/dev/null || true; rm -f "$fd_affichage"' EXIT
+for _ in $(seq 100); do [ -s "$fd_affichage" ] && break; sleep 0.1; done
+[ -s "$fd_affichage" ] || { echo "Xvfb n'a pas démarré" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$fd_affichage")"
+export GDK_BACKEND=x11
+unset WAYLAND_DISPLAY
+
+# A private session bus: the application registers its single instance there.
+dbus-run-session -- ctest --test-dir build --output-on-failure -j"$jobs"

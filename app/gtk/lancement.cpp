@@ -1,0 +1,283 @@
+#include "app/gtk/lancement.h"
+
+#include "app/constantes.h"
+#include "app/gtk/menu_ovrel.h"
+#include "plateforme/preferences_memoire.h"
+#include "plateforme/preferences_sqlite.h"
+#include "web/adresses.h"
+
+#include <glib-unix.h>
+#include <webkit/webkit.h>
+
+#include <csignal>
+
+namespace ovrel {
+
+LancementOvrelStudio::LancementOvrelStudio() = default;
+
+LancementOvrelStudio::~LancementOvrelStudio() { arreter(); }
+
+int LancementOvrelStudio::executer(int argc, char** argv) {
+    // Single instance: a later launch activates this one (and hands it its addresses) over
+    // the session bus, then ends.
+    application_ = Gtk::Application::create(ID_APPLICATION, Gio::Application::Flags::HANDLES_OPEN);
+    Glib::set_application_name("Ovrel Studio");
+    application_->signal_startup().connect([this] { demarrer(); });
+    application_->signal_activate().connect([this] { activer(); });
+    application_->signal_open().connect(
+        [this](const Gio::Application::type_vec_files& fichiers, const Glib::ustring& indice) {
+            ouvrir(fichiers, indice);
+        });
+    application_->signal_shutdown().connect([this] { arreter(); });
+    return application_->run(argc, argv);
+}
+
+void LancementOvrelStudio::demarrer() {
+    systeme_ = std::make_unique<SystemeLinux>();
+    ouvrirPreferences();
+    http_ = std::make_unique<HttpSoup>(HttpSoup::cheminCookiesParDefaut());
+    if (http_->fichierEcarte())
+        systeme_->journal("OVREL COOKIES: fichier illisible mis de côté: " + http_->fichierEcarte()->string());
+    minuteries_ = std::make_unique<MinuteriesGlib>();
+
+    // The identity is dark: the menu bar and the dialogs follow it.
+    if (auto reglages = Gtk::Settings::get_default()) reglages->property_gtk_application_prefer_dark_theme() = true;
+    Gtk::Window::set_default_icon_name(ID_APPLICATION);
+
+    // The web view keeps its own cookie file beside the HTTP jar's: the application copies
+    // cookies between the two, it never shares a file between two engines.
+    web_ = std::make_unique<VueWebWebKit>(VueWebWebKit::dossiersParDefaut());
+
+    delegue_ = std::make_unique<Delegue>(
+        PortsDelegue{*http_, *preferences_, horloge_, *minuteries_, dialogues_, ecrans_, *systeme_});
+    delegue_->attacherVueWeb(web_.get());
+
+    construireMenu();
+    construireFenetre();
+    delegue_->applicationDidFinishLaunching();
+    validerMenu();
+
+    // The session ending, or Ctrl+C in a terminal: the same guarded quit as the menu's, so
+    // that the cookies and the window's size are saved.
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        signaux_.push_back(g_unix_signal_add(
+            signal,
+            +[](gpointer moi) -> gboolean {
+                static_cast<LancementOvrelStudio*>(moi)->demanderFin(false);
+                return G_SOURCE_CONTINUE;
+            },
+            this));
+}
+
+void LancementOvrelStudio::ouvrirPreferences() {
+    const auto chemin = PreferencesSqlite::cheminParDefaut();
+    auto fichier = PreferencesSqlite::ouvrir(chemin, horloge_);
+    if (!fichier) {
+        systeme_->journal("OVREL PRÉFÉRENCES: fichier impossible à ouvrir: " + chemin.string() +
+                          " — réglages gardés en mémoire pour cette session");
+        preferences_ = std::make_unique<PreferencesMemoire>();
+        return;
+    }
+    if (fichier->fichierEcarte())
+        systeme_->journal("OVREL PRÉFÉRENCES: fichier illisible mis de côté: " + fichier->fichierEcarte()->string());
+    preferences_ = std::move(fichier);
+}
+
+void LancementOvrelStudio::activer() {
+    if (fenetre_) fenetre_->present();
+}
+
+void LancementOvrelStudio::ouvrir(const Gio::Application::type_vec_files& fichiers, const Glib::ustring&) {
+    activer();
+    std::vector<std::string> adresses;
+    for (const auto& fichier : fichiers)
+        if (fichier) adresses.push_back(fichier->get_uri());
+    recevoirAdresses(adresses);
+}
+
+void LancementOvrelStudio::recevoirAdresses(const std::vector<std::string>& adresses) {
+    // The browser sign-in flow takes these over (its return comes through the application's
+    // own scheme); until it exists they are only logged, without their secrets.
+    for (const auto& adresse : adresses)
+        if (systeme_) systeme_->journal("OVREL LIEN → " + adresseSansSecret(adresse));
+}
+
+void LancementOvrelStudio::arreter() {
+    for (guint source : signaux_) g_source_remove(source);
+    signaux_.clear();
+    // The application object first: it holds the ports and cancels its timers on the way out.
+    delegue_.reset();
+    ecrans_.detacher();
+    dialogues_.definirFenetre(nullptr);
+    aPropos_.reset();
+    fenetre_.reset();
+    web_.reset();
+    http_.reset();
+    minuteries_.reset();
+    preferences_.reset();
+    systeme_.reset();
+}
+
+void LancementOvrelStudio::ajouterAction(const std::string& nom, std::function<void()> faire) {
+    auto action = Gio::SimpleAction::create(nom);
+    action->signal_activate().connect([faire = std::move(faire)](const Glib::VariantBase&) { faire(); });
+    application_->add_action(action);
+}
+
+void LancementOvrelStudio::ajouterActionDelegue(const std::string& nom, std::function<void()> faire) {
+    auto action = Gio::SimpleAction::create(nom);
+    action->signal_activate().connect([this, faire = std::move(faire)](const Glib::VariantBase&) {
+        if (delegue_) faire();
+    });
+    application_->add_action(action);
+    actionsDelegue_[nom] = action;
+}
+
+void LancementOvrelStudio::ajouterActionAVenir(const std::string& nom) {
+    auto action = Gio::SimpleAction::create(nom);
+    action->set_enabled(false);
+    application_->add_action(action);
+}
+
+void LancementOvrelStudio::construireMenu() {
+    application_->set_menubar(ovrel::construireMenu());
+    installerRaccourcis(*application_);
+
+    // "Ovrel Studio"
+    ajouterAction("aPropos", [this] { aPropos(); });
+    ajouterActionDelegue("verifierMiseAJourManuelle", [this] { delegue_->verifierMiseAJourManuelle(); });
+    // Signing out: comes with the browser sign-in flow.
+    ajouterActionAVenir("deconnexion");
+    ajouterAction("masquer", [this] { miniaturiser(); });
+    ajouterAction("quitter", [this] { demanderFin(false); });
+
+    // "Fichier" — printing the page comes with the printing and label-sheet guard work.
+    ajouterActionAVenir("imprimerPage");
+
+    // "Édition": GTK's own commands of the focused widget, or the web view's editing commands.
+    ajouterAction("annuler", [this] { edition("text.undo", WEBKIT_EDITING_COMMAND_UNDO); });
+    ajouterAction("retablir", [this] { edition("text.redo", WEBKIT_EDITING_COMMAND_REDO); });
+    ajouterAction("couper", [this] { edition("clipboard.cut", WEBKIT_EDITING_COMMAND_CUT); });
+    ajouterAction("copier", [this] { edition("clipboard.copy", WEBKIT_EDITING_COMMAND_COPY); });
+    ajouterAction("coller", [this] { edition("clipboard.paste", WEBKIT_EDITING_COMMAND_PASTE); });
+    ajouterAction("toutSelectionner", [this] { edition("selection.select-all", WEBKIT_EDITING_COMMAND_SELECT_ALL); });
+
+    // "Navigation": the fleet screens come with the fleet loading work, the workshop with the
+    // workshop list, the local boxes and the web spaces with the local box screen, reloading
+    // with the web view's navigation policy.
+    ajouterActionAVenir("actionParc");
+    ajouterActionAVenir("actionParcHorsLigne");
+    ajouterActionAVenir("montrerAtelier");
+    ajouterActionAVenir("montrerBoxLocales");
+    ajouterActionAVenir("ouvrirStudioWeb");
+    ajouterActionAVenir("ouvrirConsole");
+    ajouterActionAVenir("recharger");
+
+    // "Fenêtre"
+    ajouterAction("reduire", [this] { miniaturiser(); });
+
+    // Buttons of the screens.
+    ajouterActionDelegue("actionRetour", [this] { delegue_->actionRetour(); });
+    // The sign-in button: comes with the browser sign-in flow.
+    ajouterActionAVenir("actionConnexionOvrel");
+}
+
+void LancementOvrelStudio::construireFenetre() {
+    Gtk::Widget* vueWeb = Glib::wrap(web_->widget());
+    fenetre_ = std::make_unique<FenetreOvrel>(application_, *vueWeb, lireGeometrieFenetre(*preferences_));
+
+    fenetre_->vueConnexion().boutonConnexion().set_action_name("app.actionConnexionOvrel");
+    fenetre_->vueConnexion().boutonHorsLigne().set_action_name("app.montrerBoxLocales");
+    fenetre_->conteneurWeb().boutonRetour().set_action_name("app.actionRetour");
+
+    ecrans_.attacher(*fenetre_, fenetre_->pile());
+    ecrans_.surChangement([this](Ecran) { validerMenu(); });
+    dialogues_.definirFenetre(fenetre_.get());
+    web_->surChangementAdresse([this] { validerMenu(); });
+    web_->surChargementTermine([this] { validerMenu(); });
+
+    fenetre_->signal_close_request().connect([this] { return fermetureDemandee(); }, false);
+    fenetre_->surMiniaturisation([this] {
+        if (delegue_) delegue_->windowDidMiniaturize();
+    });
+    fenetre_->present();
+}
+
+void LancementOvrelStudio::validerMenu() {
+    if (!delegue_) return;
+    for (auto& [nom, action] : actionsDelegue_) action->set_enabled(delegue_->validerElementMenu(nom));
+}
+
+void LancementOvrelStudio::edition(const char* actionGtk, const char* commandeWeb) {
+    if (!fenetre_) return;
+    Gtk::Widget* focus = fenetre_->get_focus();
+    if (!focus) return;
+    GtkWidget* cible = focus->gobj();
+    if (web_ && (cible == web_->widget() || gtk_widget_is_ancestor(cible, web_->widget()))) {
+        webkit_web_view_execute_editing_command(web_->vue(), commandeWeb);
+        return;
+    }
+    // Looked up on the widget and its ancestors; a widget without the command ignores it.
+    gtk_widget_activate_action(cible, actionGtk, nullptr);
+}
+
+void LancementOvrelStudio::aPropos() {
+    if (!aPropos_) {
+        aPropos_ = std::make_unique<Gtk::AboutDialog>();
+        aPropos_->set_program_name("Ovrel Studio");
+        aPropos_->set_version(std::string(VERSION_APP));
+        aPropos_->set_logo_icon_name(ID_APPLICATION);
+        aPropos_->set_comments("Mise en service et suivi des Ovrels, pour les intégrateurs et les concepteurs.");
+        aPropos_->set_modal(true);
+        aPropos_->set_hide_on_close(true);
+    }
+    if (fenetre_) aPropos_->set_transient_for(*fenetre_);
+    aPropos_->present();
+}
+
+void LancementOvrelStudio::miniaturiser() {
+    if (fenetre_) fenetre_->minimize();
+}
+
+bool LancementOvrelStudio::fermetureDemandee() {
+    if (delegue_ && !delegue_->windowShouldClose()) return true;
+    enregistrerGeometrie();
+    if (delegue_) delegue_->windowWillClose();
+    // Closing the one window quits the application, through the same guarded request as the
+    // menu's "Quitter".
+    if (!delegue_ || delegue_->applicationShouldTerminateAfterLastWindowClosed()) demanderFin(true);
+    return true;
+}
+
+void LancementOvrelStudio::demanderFin(bool depuisFermeture) {
+    if (!delegue_) {
+        terminer();
+        return;
+    }
+    const auto reponse = delegue_->applicationShouldTerminate([this] { terminer(); });
+    if (reponse == ReponseTerminaison::annuler) {
+        // Kept: a closed window comes back rather than leaving an application without one.
+        if (depuisFermeture) activer();
+        return;
+    }
+    // The answer comes once the cookies are saved; a closed window goes away meanwhile.
+    if (depuisFermeture && fenetre_) fenetre_->set_visible(false);
+}
+
+void LancementOvrelStudio::terminer() {
+    enregistrerGeometrie();
+    if (application_) application_->quit();
+}
+
+void LancementOvrelStudio::enregistrerGeometrie() {
+    if (!fenetre_ || !preferences_) return;
+    if (!enregistrerGeometrieFenetre(*preferences_, fenetre_->geometrie()))
+        if (systeme_) systeme_->journal("OVREL FENÊTRE: taille non enregistrée");
+}
+
+}  // namespace ovrel
+
+int main(int argc, char** argv) {
+    ovrel::LancementOvrelStudio lancement;
+    return lancement.executer(argc, argv);
+}

@@ -1,0 +1,119 @@
+// The window, its five screens and the screens port over its stack, under a real display.
+#include "app/gtk/fenetre_ovrel.h"
+#include "app/gtk/menu_ovrel.h"
+#include "plateforme/gtk/ecrans_gtk.h"
+#include "tests/gtk/outils_gtk.h"
+
+#include <gtest/gtest.h>
+#include <gtkmm.h>
+
+namespace ovrel {
+namespace {
+
+using essais::attendre;
+
+class FenetreOvrelTest : public ::testing::Test {
+protected:
+    // A label stands in for the web view.
+    Gtk::Label vueWeb{"page"};
+    FenetreOvrel fenetre{{}, vueWeb, GeometrieFenetre{1200, 700, false}};
+    EcransGtk ecrans;
+    std::vector<Ecran> changements;
+
+    void SetUp() override {
+        ecrans.attacher(fenetre, fenetre.pile());
+        ecrans.surChangement([this](Ecran ecran) { changements.push_back(ecran); });
+    }
+};
+
+TEST_F(FenetreOvrelTest, FenetreTitreTaillesEtPremierEcran) {
+    EXPECT_EQ(std::string(fenetre.get_title()), "Ovrel Studio");
+    int largeur = 0, hauteur = 0;
+    fenetre.get_size_request(largeur, hauteur);
+    EXPECT_EQ(largeur, 1050);
+    EXPECT_EQ(hauteur, 640);
+    EXPECT_EQ(fenetre.geometrie(), (GeometrieFenetre{1200, 700, false}));
+    EXPECT_TRUE(fenetre.get_show_menubar());
+
+    EXPECT_TRUE(ecrans.fenetreExiste());
+    EXPECT_FALSE(ecrans.fenetreVisible());
+    EXPECT_EQ(ecrans.affiche(), Ecran::connexion);
+    fenetre.present();
+    EXPECT_TRUE(attendre([&] { return ecrans.fenetreVisible(); }));
+    EXPECT_EQ(fenetre.get_default_widget(), &fenetre.vueConnexion().boutonConnexion());
+}
+
+TEST_F(FenetreOvrelTest, ChaqueEcranDevientLeContenu) {
+    fenetre.present();
+    for (Ecran ecran : {Ecran::parc, Ecran::box, Ecran::atelier, Ecran::web, Ecran::connexion}) {
+        ecrans.afficher(ecran);
+        EXPECT_EQ(ecrans.affiche(), ecran);
+        EXPECT_EQ(std::string(fenetre.pile().get_visible_child_name()), EcransGtk::nom(ecran));
+    }
+    EXPECT_EQ(changements, (std::vector<Ecran>{Ecran::parc, Ecran::box, Ecran::atelier, Ecran::web, Ecran::connexion}));
+
+    // The web container holds the web view below its bar.
+    ecrans.afficher(Ecran::web);
+    EXPECT_TRUE(vueWeb.is_ancestor(fenetre.conteneurWeb()));
+    EXPECT_EQ(std::string(fenetre.conteneurWeb().boutonRetour().get_label()), "‹  Retour");
+    // Return belongs to the sign-in button only while the sign-in screen shows.
+    EXPECT_EQ(fenetre.get_default_widget(), nullptr);
+    ecrans.afficher(Ecran::connexion);
+    EXPECT_EQ(fenetre.get_default_widget(), &fenetre.vueConnexion().boutonConnexion());
+}
+
+TEST_F(FenetreOvrelTest, LaTailleSuitLeRedimensionnement) {
+    fenetre.present();
+    ASSERT_TRUE(attendre([&] { return fenetre.get_mapped(); }));
+    fenetre.set_default_size(1300, 800);
+    EXPECT_EQ(fenetre.geometrie(), (GeometrieFenetre{1300, 800, false}));
+}
+
+TEST(EcransGtk, PageAbsenteEtFenetreDetruite) {
+    auto* fenetre = new Gtk::Window;
+    Gtk::Stack pile;
+    Gtk::Label connexion("connexion"), parc("parc");
+    pile.add(connexion, "connexion");
+    pile.add(parc, "parc");
+    fenetre->set_child(pile);
+
+    EcransGtk ecrans;
+    int changements = 0;
+    ecrans.attacher(*fenetre, pile);
+    ecrans.surChangement([&](Ecran) { ++changements; });
+    ecrans.afficher(Ecran::parc);
+    EXPECT_EQ(ecrans.affiche(), Ecran::parc);
+    // No page for the web screen: nothing changes.
+    ecrans.afficher(Ecran::web);
+    EXPECT_EQ(ecrans.affiche(), Ecran::parc);
+    EXPECT_EQ(changements, 1);
+
+    fenetre->unset_child();
+    gtk_window_destroy(fenetre->gobj());  // gtkmm deletes the wrapper with the window
+    EXPECT_FALSE(ecrans.fenetreExiste());
+    EXPECT_FALSE(ecrans.fenetreVisible());
+    EXPECT_EQ(ecrans.affiche(), std::nullopt);
+    ecrans.afficher(Ecran::connexion);
+    EXPECT_EQ(changements, 1);
+}
+
+TEST(MenuOvrel, RaccourcisAvecControle) {
+    auto application = Gtk::Application::create("fr.ovrel.Studio.Essais");
+    installerRaccourcis(*application);
+    using Liste = std::vector<Glib::ustring>;
+    EXPECT_EQ(application->get_accels_for_action("app.quitter"), Liste{"<Control>q"});
+    EXPECT_EQ(application->get_accels_for_action("app.masquer"), Liste{"<Control>h"});
+    EXPECT_EQ(application->get_accels_for_action("app.imprimerPage"), Liste{"<Control>p"});
+    EXPECT_EQ(application->get_accels_for_action("app.annuler"), Liste{"<Control>z"});
+    EXPECT_EQ(application->get_accels_for_action("app.retablir"), Liste{"<Shift><Control>z"});
+    EXPECT_EQ(application->get_accels_for_action("app.actionParc"), Liste{"<Control>1"});
+    EXPECT_EQ(application->get_accels_for_action("app.montrerBoxLocales"), Liste{"<Control>b"});
+    EXPECT_EQ(application->get_accels_for_action("app.ouvrirStudioWeb"), Liste{"<Control>e"});
+    EXPECT_EQ(application->get_accels_for_action("app.recharger"), Liste{"<Control>r"});
+    EXPECT_EQ(application->get_accels_for_action("app.reduire"), Liste{"<Control>m"});
+    EXPECT_TRUE(application->get_accels_for_action("app.ouvrirConsole").empty());
+    EXPECT_TRUE(application->get_accels_for_action("app.verifierMiseAJourManuelle").empty());
+}
+
+}  // namespace
+}  // namespace ovrel
