@@ -1,0 +1,78 @@
+// The control endpoint: JSON over HTTP on its own port, through which scripts and end-to-end
+// tests switch scenarios at run time, read the request journal and take a web login.
+//
+//   GET    /etat          scenario, ports and boxes
+//   POST   /scenario      {"cloud": ..., "sante": {...}, ...}: changes what is given
+//   POST   /reinitialiser default population and scenario, empty journal, no login
+//   GET    /journal       ?depuis=N: the requests received, numbered from 1
+//   DELETE /journal       empties the journal (numbering goes on)
+//   GET    /boxes         the boxes of the bench and their ports
+//   POST   /connexion     {"compte": "installateur"}: a web login cookie and a sign-in token
+//   POST   /deconnecter   every web login is gone
+//   GET    /certificat    the TLS port's certificate, PEM
+#pragma once
+
+#include "simulateur/etat.h"
+#include "simulateur/journal.h"
+
+#include <boost/json.hpp>
+#include <libsoup/soup.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace ovrel::simulateur {
+
+// Applies a settings object to the state. Absent on success; otherwise the reason, and the
+// state is left as it was. Keys:
+//   "cloud"                  "normal" | "incoherent" | "coupe" | "injoignable" | status number
+//   "chemins"                {path: same values but "injoignable"}: replaces the per-path faults
+//   "lenteur_ms"             delay of every cloud answer
+//   "livret"                 "piece_jointe" | "pdf_en_ligne" | "html_500" | "redirection"
+//   "statut_action"          status of the anomaly actions sent by POST
+//   "statut_fabrication"     status of the identity creation, or null
+//   "fabrication_sans_nom"   the identity answer leaves "nom" out
+//   "statut_injection"       status the boxes answer to an identity injection, or null
+//   "statut_maj", "maj" {"version", "url"}, "maj_brut" (text or null): the update manifest
+//   "sante_parc"             the fleet document carries its summary
+//   "parc_brut"              fleet document body served as is, or null
+//   "connexion_auto"         account the sign-in page chooses at once, or null
+//   "duree_jeton_local_s", "duree_session_s", "duree_jeton_tunnel_s"
+//   "jetons_locaux_refuses"  the boxes refuse every local token
+//   "sante"                  {serial: colour | {"couleur","resume","verbe","anomalies","absente"}}
+//   "comptes"                {name: {"studio","exploitant","email","organisation"} | null}
+//   "boxes"                  {role: {"nom","version","serie","empreinte","enregistree","battement",
+//                                    "echec_mise_a_jour"}}
+std::optional<std::string> appliquerReglages(Etat& etat, const boost::json::value& reglages);
+boost::json::object scenarioEnJson(const Etat& etat);
+boost::json::array boxesEnJson(const Etat& etat);
+
+class ServeurControle {
+public:
+    ServeurControle(Etat& etat, Journal& journal, std::string certificatPem, std::function<void()> apresChangement);
+    ~ServeurControle();
+    ServeurControle(const ServeurControle&) = delete;
+    ServeurControle& operator=(const ServeurControle&) = delete;
+
+    bool ecouter(int port, std::string& erreur);
+    int port() const { return port_; }
+    void connaitrePorts(int cloud, int tls) {
+        portCloud_ = cloud;
+        portTls_ = tls;
+    }
+
+private:
+    static void surRequete(SoupServer*, SoupServerMessage* message, const char*, GHashTable*, gpointer moi);
+
+    Etat& etat_;
+    Journal& journal_;
+    std::string certificatPem_;
+    std::function<void()> apresChangement_;
+    SoupServer* serveur_ = nullptr;
+    int port_ = 0;
+    int portCloud_ = 0;
+    int portTls_ = 0;
+};
+
+}  // namespace ovrel::simulateur

@@ -1,0 +1,576 @@
+#include "simulateur/etat.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdio>
+
+namespace ovrel::simulateur {
+
+namespace json = boost::json;
+
+namespace {
+
+Instant maintenant() { return std::chrono::system_clock::now(); }
+// Validity is counted in milliseconds, so that a token of one second lasts one second.
+std::int64_t ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(maintenant().time_since_epoch()).count();
+}
+// Whole seconds left until `finMs`, rounded up; nothing once it has passed.
+std::optional<std::int64_t> resteS(std::int64_t finMs) {
+    const std::int64_t reste = finMs - ms();
+    if (reste <= 0) return std::nullopt;
+    return (reste + 999) / 1000;
+}
+
+constexpr std::array<std::string_view, 5> COULEURS{"gris", "vert", "jaune", "orange", "rouge"};
+
+int rangCouleur(std::string_view couleur) {
+    for (std::size_t i = 0; i < COULEURS.size(); ++i)
+        if (COULEURS[i] == couleur) return static_cast<int>(i);
+    return -1;
+}
+
+json::object anomalie(std::string_view cle, std::string_view couleur, std::string_view titre,
+                      std::string_view detail) {
+    json::object a;
+    a["cle"] = cle;
+    a["couleur"] = couleur;
+    a["titre"] = titre;
+    if (!detail.empty()) a["detail"] = detail;
+    return a;
+}
+
+json::object action(std::string_view libelle, std::string_view href, std::string_view methode) {
+    json::object a;
+    a["libelle"] = libelle;
+    a["href"] = href;
+    a["methode"] = methode;
+    return a;
+}
+
+std::vector<long> nombresDeVersion(std::string_view v) {
+    std::vector<long> r;
+    while (!v.empty()) {
+        const auto point = v.find('.');
+        const std::string_view morceau = v.substr(0, point);
+        long n = 0;
+        const auto [fin, err] = std::from_chars(morceau.data(), morceau.data() + morceau.size(), n);
+        if (err == std::errc() && fin == morceau.data() + morceau.size()) r.push_back(n);
+        if (point == std::string_view::npos) break;
+        v.remove_prefix(point + 1);
+    }
+    return r;
+}
+
+BoxCloud boxCloud(std::string nom, std::string serie, std::string empreinte, std::string statut, bool dansParc,
+                  bool enLigne, std::string version, std::string remise, std::int64_t vuIlYaS) {
+    BoxCloud b;
+    b.id = nouvelUuid();
+    b.nom = std::move(nom);
+    b.serie = std::move(serie);
+    b.empreinte = std::move(empreinte);
+    b.statut = std::move(statut);
+    b.dansParc = dansParc;
+    b.enLigne = enLigne;
+    b.version = std::move(version);
+    b.remise = std::move(remise);
+    b.vuIlYaS = vuIlYaS;
+    return b;
+}
+
+BoxLocale boxLocaleDe(std::string role, GenreBox genre, std::string nomService, std::string nom, std::string version,
+                      std::string serie, std::string empreinte, bool enregistree) {
+    BoxLocale b;
+    b.role = std::move(role);
+    b.genre = genre;
+    b.nomService = std::move(nomService);
+    b.nom = std::move(nom);
+    b.version = std::move(version);
+    b.serie = std::move(serie);
+    b.empreinte = std::move(empreinte);
+    b.enregistree = enregistree;
+    b.battement = enregistree;
+    return b;
+}
+
+}  // namespace
+
+std::optional<Panne> lirePanne(const json::value& valeur) {
+    if (const auto* n = valeur.if_int64()) {
+        if (*n < 100 || *n > 599) return std::nullopt;
+        return Panne{Panne::Genre::statut, static_cast<int>(*n)};
+    }
+    const auto* t = valeur.if_string();
+    if (!t) return std::nullopt;
+    if (*t == "normal") return Panne{};
+    if (*t == "incoherent") return Panne{Panne::Genre::incoherent, 0};
+    if (*t == "coupe") return Panne{Panne::Genre::coupe, 0};
+    if (*t == "injoignable") return Panne{Panne::Genre::injoignable, 0};
+    return std::nullopt;
+}
+
+json::value panneEnJson(const Panne& panne) {
+    switch (panne.genre) {
+        case Panne::Genre::normal: return "normal";
+        case Panne::Genre::statut: return panne.statut;
+        case Panne::Genre::incoherent: return "incoherent";
+        case Panne::Genre::coupe: return "coupe";
+        case Panne::Genre::injoignable: return "injoignable";
+    }
+    return "normal";
+}
+
+std::optional<ModeLivret> lireModeLivret(std::string_view texte) {
+    if (texte == "piece_jointe") return ModeLivret::pieceJointe;
+    if (texte == "pdf_en_ligne") return ModeLivret::pdfEnLigne;
+    if (texte == "html_500") return ModeLivret::html500;
+    if (texte == "redirection") return ModeLivret::redirection;
+    return std::nullopt;
+}
+
+std::string_view nomModeLivret(ModeLivret mode) {
+    switch (mode) {
+        case ModeLivret::pieceJointe: return "piece_jointe";
+        case ModeLivret::pdfEnLigne: return "pdf_en_ligne";
+        case ModeLivret::html500: return "html_500";
+        case ModeLivret::redirection: return "redirection";
+    }
+    return "piece_jointe";
+}
+
+bool versionAuMoins(std::string_view version, std::string_view minimum) {
+    const auto a = nombresDeVersion(version);
+    const auto b = nombresDeVersion(minimum);
+    for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const long x = i < a.size() ? a[i] : 0;
+        const long y = i < b.size() ? b[i] : 0;
+        if (x != y) return x > y;
+    }
+    return true;
+}
+
+bool BoxLocale::annoncee() const {
+    if (genre == GenreBox::ancienne) return versionAuMoins(version, VERSION_ANNONCE);
+    return true;
+}
+
+std::string BoxLocale::identifiant() const { return empreinte.empty() ? serie : empreinte; }
+
+std::string couleurDesAnomalies(const json::array& anomalies) {
+    int pire = rangCouleur("vert");
+    for (const auto& a : anomalies) {
+        const auto* o = a.if_object();
+        if (!o) continue;
+        const auto* c = o->if_contains("couleur");
+        if (c && c->is_string()) pire = std::max(pire, rangCouleur(minuscules(c->get_string())));
+    }
+    return std::string(COULEURS[static_cast<std::size_t>(pire)]);
+}
+
+// --- Population ---
+
+Etat::Etat(Config c) : config(std::move(c)) { reinitialiser(); }
+
+void Etat::reinitialiser() {
+    scenario = Scenario{};
+    jetonsConnexion_.clear();
+    sessions_.clear();
+    jetonsLocaux_.clear();
+    jetonsTunnel_.clear();
+    fabrications_.clear();
+    prochaineSerie_ = 1;
+    peuplerComptes();
+    peuplerCloud();
+    peuplerBoxes();
+}
+
+void Etat::peuplerComptes() {
+    comptes.clear();
+    comptes["installateur"] = {"installateur", true, false, "installateur@domotique-durand.fr", "Domotique Durand"};
+    comptes["concepteur"] = {"concepteur", false, true, "concepteur@atelier-ovrel.fr", "Atelier Ovrel"};
+    comptes["les-deux"] = {"les-deux", true, true, "polyvalent@domotique-durand.fr", "Domotique Durand"};
+    comptes["aucun"] = {"aucun", false, false, "visiteur@exemple.fr", ""};
+}
+
+void Etat::peuplerCloud() {
+    boxesCloud.clear();
+    const Instant t = maintenant();
+
+    BoxCloud durand = boxCloud("Maison Durand", "OV24A0001", "5d41402abc4b", "en_service", true, true, "0.82.1", "faite", 12);
+    durand.sante.resume = "Tout va bien.";
+
+    BoxCloud pins = boxCloud("Gîte des Pins", "OV24A0002", "7d793037a076", "en_stock", true, true, "0.82.1", "a_faire", 25);
+    pins.code = nouveauCode();
+    {
+        auto a = anomalie("sonde-batterie", "jaune", "Pile faible — sonde du séjour",
+                          "La pile de la sonde du séjour tiendra encore une dizaine de jours.");
+        a["age_s"] = 7200;
+        a["action"] = action("Relancer la sonde", "/studio/api/sites/" + pins.id + "/anomalies/sonde-batterie/relancer", "post");
+        pins.sante.anomalies.push_back(std::move(a));
+        pins.sante.resume = "Une pile à changer cette semaine.";
+    }
+
+    BoxCloud martin = boxCloud("Cabinet Martin", "OV23C0417", "b6589fc6ab0d", "en_service", true, true, "0.81.3", "faite", 40);
+    {
+        auto a = anomalie("sauvegarde-ancienne", "orange", "Sauvegarde en retard",
+                          "La dernière sauvegarde date de trois jours.");
+        a["depuis"] = dateIso(t - std::chrono::hours(72));
+        a["depuis_lisible"] = "3 jours";
+        a["action"] = action("Voir la sauvegarde", "/studio/site/" + martin.id + "/reparer?cle=sauvegarde-ancienne", "get");
+        martin.sante.anomalies.push_back(std::move(a));
+        auto b = anomalie("mise-a-jour", "jaune", "Mise à jour en attente", "");
+        b["depuis"] = dateIso(t - std::chrono::hours(26));
+        martin.sante.anomalies.push_back(std::move(b));
+        martin.sante.resume = "Sauvegarde à vérifier aujourd'hui.";
+    }
+
+    BoxCloud leroy = boxCloud("Atelier Leroy", "OV23C0533", "356a192b7913", "en_service", true, false, "0.80.2", "faite", 7260);
+    {
+        auto a = anomalie("hors-ligne", "rouge", "Ovrel hors ligne",
+                          "L'Ovrel ne parle plus au cloud depuis deux heures.");
+        a["age_s"] = 7260;
+        a["action"] = action("Tenter un réveil",
+                             baseCloud() + "/studio/api/sites/" + leroy.id + "/anomalies/hors-ligne/reveiller", "POST");
+        leroy.sante.anomalies.push_back(std::move(a));
+        leroy.sante.resume = "Injoignable : appelez le client.";
+    }
+
+    BoxCloud morel = boxCloud("Chalet Morel", "OV22B0090", "da4b9237bacc", "suspendu", true, false, "0.74.0", "en_attente", 86400 * 4);
+    morel.sante.couleur = "gris";
+    morel.sante.resume = "Pas encore en service.";
+
+    BoxCloud rossi = boxCloud("Villa Rossi", "OV24A0003", "77de68daecd8", "reinitialise", false, false, "0.82.0", "a_faire", 86400 * 12);
+    rossi.code = nouveauCode();
+    rossi.sante.couleur = "gris";
+
+    for (BoxCloud* b : {&durand, &pins, &martin, &leroy})
+        if (b->sante.couleur != "gris") b->sante.couleur = couleurDesAnomalies(b->sante.anomalies);
+    boxesCloud = {durand, pins, martin, leroy, morel, rossi};
+}
+
+void Etat::peuplerBoxes() {
+    std::map<std::string, std::pair<std::string, int>> adresses;
+    for (const auto& b : boxesLocales) adresses[b.role] = {b.hote, b.port};
+    boxesLocales.clear();
+
+    BoxLocale ancienne = boxLocaleDe("ancienne", GenreBox::ancienne, "Ovrel ancien", "", "0.71.4", "", "9f86d081884c", false);
+    ancienne.hote = "127.0.0.2";
+    boxesLocales = {
+        boxLocaleDe("durand", GenreBox::ovrel, "Ovrel Maison Durand", "Maison Durand", "0.82.1", "OV24A0001", "5d41402abc4b", true),
+        boxLocaleDe("pins", GenreBox::ovrel, "Ovrel Gîte des Pins", "Gîte des Pins", "0.82.1", "OV24A0002", "7d793037a076", true),
+        boxLocaleDe("vierge-1", GenreBox::ovrel, "Ovrel e3b0c442", "", "0.80.0", "", "e3b0c44298fc", false),
+        boxLocaleDe("vierge-2", GenreBox::ovrel, "Ovrel OV25X0007", "", "0.80.0", "OV25X0007", "", false),
+        boxLocaleDe("imprimante", GenreBox::etrangere, "Imprimante du bureau", "Imprimante du bureau", "3.1.0", "IMP-4471", "", false),
+        boxLocaleDe("muette", GenreBox::muette, "Ovrel 4f1c", "", "", "", "", false),
+        ancienne,
+    };
+    for (auto& b : boxesLocales) {
+        const auto a = adresses.find(b.role);
+        if (a != adresses.end()) {
+            b.hote = a->second.first;
+            b.port = a->second.second;
+        }
+    }
+}
+
+// --- Addresses ---
+
+std::string Etat::hoteStudio() const { return "studio." + config.domaine; }
+std::string Etat::hoteSiteWeb() const { return "www." + config.domaine; }
+std::string Etat::hoteConnexion() const { return "auth." + config.domaine; }
+std::string Etat::hotePortail() const { return "portail." + config.domaine; }
+std::string Etat::suffixeBox() const { return ".box." + config.domaine; }
+std::string Etat::hoteTunnel(std::string_view serie) const { return "b-" + minuscules(serie) + suffixeBox(); }
+std::string Etat::baseCloud() const { return "http://" + hoteStudio() + ":" + std::to_string(config.portCloud); }
+std::string Etat::urlStudio() const { return baseCloud() + "/studio"; }
+std::string Etat::urlConnexionWeb() const {
+    return "http://" + hoteConnexion() + ":" + std::to_string(config.portCloud) +
+           "/realms/ovrel/protocol/openid-connect/auth?client_id=studio&response_type=code&redirect_uri=" +
+           encoderRequete(urlStudio());
+}
+
+std::optional<std::string> Etat::serieDeTunnel(std::string_view hote) const {
+    const std::string h = minuscules(hote);
+    const std::string suffixe = suffixeBox();
+    if (h.size() <= suffixe.size() + 2 || h.compare(h.size() - suffixe.size(), suffixe.size(), suffixe) != 0)
+        return std::nullopt;
+    if (h.compare(0, 2, "b-") != 0) return std::nullopt;
+    const std::string serie = h.substr(2, h.size() - suffixe.size() - 2);
+    if (serie.find('.') != std::string::npos) return std::nullopt;
+    return serie;
+}
+
+// --- Sign-in and web logins ---
+
+std::string Etat::emettreJetonConnexion(const std::string& compte) {
+    std::string jeton = nouveauJeton(64);
+    jetonsConnexion_[jeton] = {compte, ms() + 300 * 1000};
+    return jeton;
+}
+
+std::optional<std::string> Etat::consommerJetonConnexion(const std::string& jeton) {
+    const auto i = jetonsConnexion_.find(jeton);
+    if (i == jetonsConnexion_.end()) return std::nullopt;
+    const Session s = i->second;
+    jetonsConnexion_.erase(i);
+    if (!resteS(s.expireMs) || !comptes.count(s.compte)) return std::nullopt;
+    return s.compte;
+}
+
+std::string Etat::ouvrirSession(const std::string& compte) {
+    std::string valeur = nouveauJeton(48);
+    sessions_[valeur] = {compte, ms() + scenario.dureeSessionS * 1000};
+    return valeur;
+}
+
+const Compte* Etat::compteDeSession(const std::optional<std::string>& valeurCookie) const {
+    if (!valeurCookie) return nullptr;
+    const auto i = sessions_.find(*valeurCookie);
+    if (i == sessions_.end() || !resteS(i->second.expireMs)) return nullptr;
+    const auto c = comptes.find(i->second.compte);
+    return c == comptes.end() ? nullptr : &c->second;
+}
+
+void Etat::fermerSession(const std::string& valeurCookie) { sessions_.erase(valeurCookie); }
+void Etat::fermerToutesLesSessions() { sessions_.clear(); }
+
+// --- Tokens ---
+
+JetonEmis Etat::emettreJetonLocal() {
+    const std::int64_t finMs = ms() + scenario.dureeJetonLocalS * 1000;
+    JetonEmis j{nouveauJeton(64), finMs / 1000};
+    jetonsLocaux_[j.jeton] = finMs;
+    return j;
+}
+
+std::optional<std::int64_t> Etat::resteJetonLocal(const std::string& jeton) const {
+    if (scenario.jetonsLocauxRefuses) return std::nullopt;
+    const auto i = jetonsLocaux_.find(jeton);
+    if (i == jetonsLocaux_.end()) return std::nullopt;
+    return resteS(i->second);
+}
+
+JetonEmis Etat::emettreJetonTunnel(std::string_view serie) {
+    const std::int64_t finMs = ms() + scenario.dureeJetonTunnelS * 1000;
+    JetonEmis j{nouveauJeton(64), finMs / 1000};
+    jetonsTunnel_[j.jeton] = {serieComparable(serie), finMs};
+    return j;
+}
+
+std::optional<std::int64_t> Etat::resteJetonTunnel(std::string_view serie, const std::string& jeton) const {
+    const auto i = jetonsTunnel_.find(jeton);
+    if (i == jetonsTunnel_.end() || i->second.serie != serieComparable(serie)) return std::nullopt;
+    return resteS(i->second.expireMs);
+}
+
+// --- Boxes ---
+
+BoxCloud* Etat::boxCloudParId(std::string_view id) {
+    for (auto& b : boxesCloud)
+        if (b.id == id) return &b;
+    return nullptr;
+}
+
+BoxCloud* Etat::boxCloudParSerie(std::string_view serie) {
+    const std::string s = serieComparable(serie);
+    if (s.empty()) return nullptr;
+    for (auto& b : boxesCloud)
+        if (serieComparable(b.serie) == s) return &b;
+    return nullptr;
+}
+
+BoxLocale* Etat::boxLocale(std::string_view role) {
+    for (auto& b : boxesLocales)
+        if (b.role == role) return &b;
+    return nullptr;
+}
+
+// --- Documents ---
+
+std::string Etat::documentMoi(const Compte& compte) const {
+    json::object o;
+    o["studio"] = compte.studio;
+    o["exploitant"] = compte.exploitant;
+    o["email"] = compte.email;
+    return json::serialize(o);
+}
+
+std::string Etat::documentJetonLocal(const JetonEmis& jeton, const Compte& compte) const {
+    json::object o;
+    o["jeton"] = jeton.jeton;
+    o["expire"] = jeton.expire;
+    o["organisation"] = compte.organisation;
+    return json::serialize(o);
+}
+
+std::string Etat::documentParc(const Compte& compte) const {
+    const Instant t = maintenant();
+    json::array ovrels;
+    std::array<std::int64_t, 5> comptesCouleur{};
+    std::int64_t total = 0;
+    for (const auto& b : boxesCloud) {
+        if (!b.dansParc) continue;
+        ++total;
+        json::object o;
+        o["id"] = b.id;
+        o["nom"] = b.nom;
+        o["serie"] = b.serie;
+        o["en_ligne"] = b.enLigne;
+        o["version"] = b.version;
+        o["remise"] = b.remise;
+        o["vu_le"] = dateIso(t - std::chrono::seconds(b.vuIlYaS));
+        o["vu_il_y_a_s"] = b.vuIlYaS;
+        if (!b.sante.absente) {
+            json::object s;
+            s["couleur"] = b.sante.couleur;
+            s["resume"] = b.sante.resume;
+            if (b.sante.verbe) s["verbe"] = *b.sante.verbe;
+            s["anomalies"] = b.sante.anomalies;
+            o["sante"] = std::move(s);
+            const int rang = rangCouleur(minuscules(b.sante.couleur));
+            if (rang >= 0) ++comptesCouleur[static_cast<std::size_t>(rang)];
+        }
+        ovrels.push_back(std::move(o));
+    }
+    json::object doc;
+    doc["organisation"] = compte.organisation;
+    doc["compte"] = compte.email;
+    doc["calcule_le"] = dateIso(t);
+    doc["ovrels"] = std::move(ovrels);
+    if (scenario.santeParc) {
+        json::object s;
+        for (std::size_t i = 0; i < COULEURS.size(); ++i) s[COULEURS[i]] = comptesCouleur[i];
+        s["attention"] = comptesCouleur[2] + comptesCouleur[3] + comptesCouleur[4];
+        s["total"] = total;
+        doc["sante_parc"] = std::move(s);
+    }
+    return json::serialize(doc);
+}
+
+std::string Etat::documentRegistre() const {
+    json::array ovrels;
+    for (const auto& b : boxesCloud) {
+        json::object o;
+        o["id"] = b.id;
+        o["serie"] = b.serie;
+        o["nom"] = b.nom;
+        o["statut"] = b.statut;
+        ovrels.push_back(std::move(o));
+    }
+    json::object doc;
+    doc["ovrels"] = std::move(ovrels);
+    return json::serialize(doc);
+}
+
+std::string Etat::documentDecouverte(const BoxLocale& box) const {
+    json::object o;
+    if (box.genre == GenreBox::etrangere) {
+        o["produit"] = "imprimante-reseau";
+        o["nom"] = box.nom;
+        o["version"] = box.version;
+        o["serie"] = box.serie;
+        return json::serialize(o);
+    }
+    o["produit"] = "ovrel-box";
+    if (!box.nom.empty()) o["nom"] = box.nom;
+    o["version"] = box.version;
+    o["serie"] = box.serie;
+    if (!box.empreinte.empty()) o["empreinte"] = box.empreinte;
+    o["enregistree"] = box.enregistree;
+    return json::serialize(o);
+}
+
+std::string Etat::documentManifeste() const {
+    if (scenario.majBrut) return *scenario.majBrut;
+    json::object o;
+    o["version"] = scenario.majVersion;
+    o["url"] = scenario.majUrl.empty() ? "http://" + hoteSiteWeb() + ":" + std::to_string(config.portCloud) + "/telecharger"
+                                       : scenario.majUrl;
+    return json::serialize(o);
+}
+
+std::string Etat::etatAncien(const BoxLocale& box) const {
+    return "version=" + box.version + "\nserie=" + box.serie + "\nempreinte=" + box.empreinte +
+           "\nenregistree=" + (box.enregistree ? "oui" : "non") + "\nbattement=" + (box.battement ? "oui" : "non") +
+           "\n";
+}
+
+std::string Etat::fabriquer(const std::string& empreinte) {
+    BoxCloud* box = nullptr;
+    for (auto& b : boxesCloud)
+        if (b.empreinte == empreinte && !b.enLigne && b.statut == "en_stock" && !b.dansParc) box = &b;
+    if (!box) {
+        char serie[16];
+        std::snprintf(serie, sizeof serie, "OV25F%04d", prochaineSerie_++);
+        BoxCloud b = boxCloud(std::string("Ovrel ") + serie, serie, empreinte, "en_stock", false, false, "", "a_faire", 0);
+        b.sante.couleur = "gris";
+        b.sante.resume = "Pas encore en service.";
+        boxesCloud.push_back(std::move(b));
+        box = &boxesCloud.back();
+    }
+    box->code = nouveauCode();
+    const std::string jeton = nouveauJeton(64);
+    fabrications_[jeton] = {empreinte, box->id};
+
+    json::object o;
+    o["serie"] = box->serie;
+    o["jeton"] = jeton;
+    o["code"] = box->code;
+    o["site_id"] = box->id;
+    if (!scenario.fabricationSansNom) o["nom"] = box->nom;
+    return json::serialize(o);
+}
+
+int Etat::injecter(BoxLocale& box, std::string_view corps) {
+    if (scenario.statutInjection) return *scenario.statutInjection;
+    boost::system::error_code erreur;
+    const json::value v = json::parse(corps, erreur);
+    const auto* o = erreur ? nullptr : v.if_object();
+    if (!o) return 400;
+    for (const char* cle : {"serie", "jeton", "api", "nom"}) {
+        const auto* m = o->if_contains(cle);
+        if (!m || !m->is_string()) return 400;
+    }
+    if (box.enregistree) return 409;
+    const auto f = fabrications_.find(std::string(o->at("jeton").get_string()));
+    if (f == fabrications_.end() || f->second.empreinte != box.identifiant()) return 403;
+    BoxCloud* cloud = boxCloudParId(f->second.idBox);
+    if (!cloud || cloud->serie != o->at("serie").get_string()) return 400;
+
+    box.serie = std::string(o->at("serie").get_string());
+    box.nom = std::string(o->at("nom").get_string());
+    box.api = std::string(o->at("api").get_string());
+    box.enregistree = true;
+    box.battement = true;
+    cloud->enLigne = true;
+    cloud->version = box.version;
+    cloud->vuIlYaS = 3;
+    fabrications_.erase(f);
+    return 200;
+}
+
+bool Etat::resoudreAnomalie(std::string_view idBox, std::string_view cle) {
+    BoxCloud* b = boxCloudParId(idBox);
+    if (!b) return false;
+    auto& anomalies = b->sante.anomalies;
+    const auto i = std::find_if(anomalies.begin(), anomalies.end(), [&](const json::value& a) {
+        const auto* o = a.if_object();
+        const auto* c = o ? o->if_contains("cle") : nullptr;
+        return c && c->is_string() && c->get_string() == cle;
+    });
+    if (i == anomalies.end()) return false;
+    anomalies.erase(i);
+    if (b->sante.couleur != "gris") b->sante.couleur = couleurDesAnomalies(anomalies);
+    if (anomalies.empty()) b->sante.resume = "Tout va bien.";
+    return true;
+}
+
+std::optional<std::string> Etat::nouveauCodeEtiquette(std::string_view idBox) {
+    BoxCloud* b = boxCloudParId(idBox);
+    if (!b || (b->statut != "en_stock" && b->statut != "reinitialise")) return std::nullopt;
+    b->code = nouveauCode();
+    return b->code;
+}
+
+}  // namespace ovrel::simulateur

@@ -1,0 +1,241 @@
+// Everything the simulated cloud and boxes know, in memory: accounts, web logins and tokens, the
+// boxes as the cloud sees them (fleet, registry, health), the boxes on the bench, the scenario
+// that the control endpoint switches at run time, and the JSON documents built from all of it.
+#pragma once
+
+#include "simulateur/outils.h"
+
+#include <boost/json.hpp>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ovrel::simulateur {
+
+// A demo account. Its name is what the sign-in page offers and what the control endpoint uses.
+struct Compte {
+    std::string nom;
+    bool studio = false;      // installer Studio
+    bool exploitant = false;  // designer console
+    std::string email;
+    std::string organisation;
+};
+
+// How the cloud answers, globally or for one path.
+struct Panne {
+    enum class Genre {
+        normal,
+        statut,       // every answer carries `statut` with a short body
+        incoherent,   // status 200 with a body that is neither JSON nor a page
+        coupe,        // the connection is accepted, then reset without an answer
+        injoignable,  // nothing listens: connections are refused (global only)
+    };
+    Genre genre = Genre::normal;
+    int statut = 0;
+
+    bool operator==(const Panne&) const = default;
+};
+// "normal", "incoherent", "coupe", "injoignable" or a status number.
+std::optional<Panne> lirePanne(const boost::json::value& valeur);
+boost::json::value panneEnJson(const Panne& panne);
+
+// What the label sheet's booklet form gets back.
+enum class ModeLivret {
+    pieceJointe,  // a PDF attachment
+    pdfEnLigne,   // the same PDF, inline
+    html500,      // an HTML error page with status 500
+    redirection,  // a redirect to the designer console
+};
+std::optional<ModeLivret> lireModeLivret(std::string_view texte);
+std::string_view nomModeLivret(ModeLivret mode);
+
+struct Scenario {
+    Panne cloud;                               // every cloud host, both ports
+    std::map<std::string, Panne> chemins;      // exact paths of the cloud hosts, before `cloud`
+    int lenteurMs = 0;                         // delay before every cloud answer
+    ModeLivret livret = ModeLivret::pieceJointe;
+    int statutAction = 200;                    // anomaly actions sent by POST
+    std::optional<int> statutFabrication;      // forced status of the identity creation
+    bool fabricationSansNom = false;           // the identity answer leaves "nom" out
+    std::optional<int> statutInjection;        // forced status of the boxes' identity injection
+    int statutMaj = 200;                       // status of the update manifest
+    std::string majVersion = "0.6.2";
+    std::string majUrl;                        // empty: the web site's download page
+    std::optional<std::string> majBrut;        // manifest body served as is
+    bool santeParc = true;                     // the fleet document carries its summary
+    std::optional<std::string> parcBrut;       // fleet document body served as is
+    std::optional<std::string> connexionAuto;  // the sign-in page answers at once for this account
+    std::int64_t dureeJetonLocalS = 7 * 86400;
+    std::int64_t dureeSessionS = 8 * 3600;
+    std::int64_t dureeJetonTunnelS = 600;
+    bool jetonsLocauxRefuses = false;          // boxes refuse every local token
+};
+
+// The health of a box as the cloud computes it.
+struct SanteCloud {
+    bool absente = false;               // the document carries no health object at all
+    std::string couleur = "vert";
+    std::string resume;
+    std::optional<std::string> verbe;
+    boost::json::array anomalies;       // objects, in the document's form
+};
+
+// A box as the cloud knows it: registry entry, fleet entry and health.
+struct BoxCloud {
+    std::string id;                     // UUID; also the id of its site
+    std::string nom;
+    std::string serie;
+    std::string empreinte;
+    std::string statut;                 // registry status
+    std::string code;                   // current label code; empty when none can be shown
+    bool dansParc = false;              // listed in the installers' fleet
+    bool enLigne = false;
+    std::string version;
+    std::string remise;
+    std::int64_t vuIlYaS = 0;           // how long ago the cloud heard from it
+    SanteCloud sante;
+};
+
+enum class GenreBox {
+    ovrel,      // answers as an "ovrel-box"
+    etrangere,  // another device answering on the same path
+    muette,     // accepts connections and never answers
+    ancienne,   // a legacy box: not announced until upgraded, old API only until then
+};
+
+// A box on the bench, reachable on its own loopback port.
+struct BoxLocale {
+    std::string role;          // stable name used by the control endpoint
+    GenreBox genre = GenreBox::ovrel;
+    std::string nomService;    // name of its DNS-SD announcement
+    std::string nom;           // empty: the box tells no name
+    std::string version;
+    std::string serie;
+    std::string empreinte;
+    bool enregistree = false;
+    bool battement = false;    // its heartbeat to the cloud runs (legacy report)
+    bool echecMiseAJour = false;
+    std::string api;           // cloud root received with its identity
+    std::string hote = "127.0.0.1";
+    int port = 0;
+
+    bool annoncee() const;     // announced on the network
+    std::string identifiant() const;  // fingerprint, else serial
+};
+
+// The legacy box answers the current API only from this version on.
+inline constexpr std::string_view VERSION_ANNONCE = "0.75";
+bool versionAuMoins(std::string_view version, std::string_view minimum);
+
+struct Config {
+    std::string domaine = "ovrel.localhost";
+    int portCloud = 0;
+    int portTls = 0;
+};
+
+struct JetonEmis {
+    std::string jeton;
+    std::int64_t expire = 0;  // seconds since 1970
+};
+
+class Etat {
+public:
+    explicit Etat(Config config);
+
+    // Back to the default population and scenario; web logins and tokens are forgotten. The
+    // ports of the local boxes stay as they are.
+    void reinitialiser();
+
+    Config config;
+    Scenario scenario;
+    std::map<std::string, Compte> comptes;
+    std::vector<BoxCloud> boxesCloud;
+    std::vector<BoxLocale> boxesLocales;
+
+    // --- Addresses ---
+    std::string hoteStudio() const;
+    std::string hoteSiteWeb() const;
+    std::string hoteConnexion() const;
+    std::string hotePortail() const;
+    std::string suffixeBox() const;          // ".box." + domain
+    std::string hoteTunnel(std::string_view serie) const;  // "b-" + serial, lower case
+    std::string baseCloud() const;           // http://studio.<domain>:<port>
+    std::string urlStudio() const;           // baseCloud() + "/studio"
+    std::string urlConnexionWeb() const;     // the sign-in host's authorization page
+    // The serial named by a tunnel host, or nothing for another host.
+    std::optional<std::string> serieDeTunnel(std::string_view hote) const;
+
+    // --- Sign-in and web logins ---
+    std::string emettreJetonConnexion(const std::string& compte);
+    // The account of a sign-in token, which can serve only once.
+    std::optional<std::string> consommerJetonConnexion(const std::string& jeton);
+    // A new web login: the value of its cookie.
+    std::string ouvrirSession(const std::string& compte);
+    const Compte* compteDeSession(const std::optional<std::string>& valeurCookie) const;
+    void fermerSession(const std::string& valeurCookie);
+    void fermerToutesLesSessions();
+
+    // --- Tokens ---
+    JetonEmis emettreJetonLocal();
+    JetonEmis emettreJetonTunnel(std::string_view serie);
+    // Seconds of validity left for a tunnel token of that serial; nothing when it is not valid.
+    std::optional<std::int64_t> resteJetonTunnel(std::string_view serie, const std::string& jeton) const;
+    std::optional<std::int64_t> resteJetonLocal(const std::string& jeton) const;
+
+    // --- Boxes ---
+    BoxCloud* boxCloudParId(std::string_view id);
+    BoxCloud* boxCloudParSerie(std::string_view serie);
+    BoxLocale* boxLocale(std::string_view role);
+
+    // --- Documents ---
+    std::string documentMoi(const Compte& compte) const;
+    std::string documentJetonLocal(const JetonEmis& jeton, const Compte& compte) const;
+    std::string documentParc(const Compte& compte) const;
+    std::string documentRegistre() const;
+    std::string documentDecouverte(const BoxLocale& box) const;
+    std::string documentManifeste() const;
+    // The legacy API's state, "key=value" lines.
+    std::string etatAncien(const BoxLocale& box) const;
+
+    // A new identity for the box of that identifier (fingerprint, else serial): the answer body.
+    std::string fabriquer(const std::string& empreinte);
+    // The box receives its identity: the status it answers.
+    int injecter(BoxLocale& box, std::string_view corps);
+    // A successful anomaly action: the anomaly is resolved. False when box or anomaly is unknown.
+    bool resoudreAnomalie(std::string_view idBox, std::string_view cle);
+    // A new label code for a box still at the workshop; absent when the box is in service.
+    std::optional<std::string> nouveauCodeEtiquette(std::string_view idBox);
+
+private:
+    struct Session {
+        std::string compte;
+        std::int64_t expireMs = 0;  // milliseconds since 1970
+    };
+    struct JetonTunnel {
+        std::string serie;  // comparable form
+        std::int64_t expireMs = 0;
+    };
+    struct Fabrication {
+        std::string empreinte;
+        std::string idBox;
+    };
+    std::map<std::string, Session> jetonsConnexion_;
+    std::map<std::string, Session> sessions_;
+    std::map<std::string, std::int64_t> jetonsLocaux_;  // expiry in milliseconds since 1970
+    std::map<std::string, JetonTunnel> jetonsTunnel_;
+    std::map<std::string, Fabrication> fabrications_;  // keyed by identity token
+    int prochaineSerie_ = 1;
+
+    void peuplerComptes();
+    void peuplerCloud();
+    void peuplerBoxes();
+};
+
+// The worst colour among anomalies, "vert" when there are none.
+std::string couleurDesAnomalies(const boost::json::array& anomalies);
+
+}  // namespace ovrel::simulateur

@@ -1,0 +1,153 @@
+// ovrel-simulateur: a local stand-in for the Ovrel cloud and a bench of boxes, on loopback only,
+// for demos and end-to-end tests. One process, all state in memory.
+//
+// Once everything listens it prints one line that scripts read to find it:
+//   PRET cloud=<port> tls=<port> controle=<port> studio=<address> ancien=<host:port> boxes=<p1,p2,...>
+// and it ends cleanly on SIGTERM or SIGINT.
+#include "simulateur/annonce_avahi.h"
+#include "simulateur/certificat.h"
+#include "simulateur/controle.h"
+#include "simulateur/journal.h"
+#include "simulateur/serveurs.h"
+
+#include <glib-unix.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+using namespace ovrel::simulateur;
+
+namespace {
+
+struct Options {
+    int portCloud = 47080;
+    int portTls = 47443;
+    int portControle = 47081;
+    int portAncien = 8000;
+    bool avahi = true;
+    std::string domaine = "ovrel.localhost";
+};
+
+void usage(std::FILE* sortie) {
+    std::fprintf(sortie,
+                 "Usage : ovrel-simulateur [--port-cloud N] [--port-tls N] [--port-controle N]\n"
+                 "                         [--port-ancien N] [--domaine D] [--sans-avahi]\n"
+                 "  Ports 0 : n'importe quel port libre. Par défaut : cloud 47080, tls 47443,\n"
+                 "  contrôle 47081, box ancienne 8000 (sur 127.0.0.2), domaine ovrel.localhost.\n");
+}
+
+bool lirePort(const char* texte, int& port) {
+    char* fin = nullptr;
+    const long n = std::strtol(texte, &fin, 10);
+    if (!*texte || *fin || n < 0 || n > 65535) return false;
+    port = static_cast<int>(n);
+    return true;
+}
+
+bool lireOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool valeur = i + 1 < argc;
+        if (a == "--sans-avahi") {
+            o.avahi = false;
+        } else if (a == "--aide" || a == "--help") {
+            usage(stdout);
+            std::exit(0);
+        } else if (a == "--port-cloud" && valeur) {
+            if (!lirePort(argv[++i], o.portCloud)) return false;
+        } else if (a == "--port-tls" && valeur) {
+            if (!lirePort(argv[++i], o.portTls)) return false;
+        } else if (a == "--port-controle" && valeur) {
+            if (!lirePort(argv[++i], o.portControle)) return false;
+        } else if (a == "--port-ancien" && valeur) {
+            if (!lirePort(argv[++i], o.portAncien)) return false;
+        } else if (a == "--domaine" && valeur) {
+            o.domaine = argv[++i];
+            if (o.domaine.empty()) return false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+gboolean arreter(gpointer boucle) {
+    g_main_loop_quit(static_cast<GMainLoop*>(boucle));
+    return G_SOURCE_CONTINUE;
+}
+
+int echec(const std::string& message) {
+    std::fprintf(stderr, "ovrel-simulateur : %s\n", message.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::signal(SIGPIPE, SIG_IGN);
+    Options options;
+    if (!lireOptions(argc, argv, options)) {
+        usage(stderr);
+        return 2;
+    }
+
+    Config config;
+    config.domaine = options.domaine;
+    Etat etat(config);
+    Journal journal(true);
+
+    Certificat certificat;
+    std::string erreur;
+    if (!certificatAutoSigne(options.domaine, certificat, erreur)) return echec(erreur);
+
+    ServeursBoxes boxes(etat, journal);
+    if (!boxes.ecouter(options.portAncien, erreur)) return echec(erreur);
+    ServeurCloud cloud(etat, journal, certificat.tls);
+    if (!cloud.ecouter(options.portCloud, options.portTls, erreur)) return echec(erreur);
+
+    // The documents name the cloud's own addresses, known only now.
+    etat.config.portCloud = cloud.portCloud();
+    etat.config.portTls = cloud.portTls();
+    etat.reinitialiser();
+
+    AnnonceurAvahi annonceur(etat);
+    const auto synchroniser = [&] {
+        cloud.suivreScenario();
+        if (options.avahi) annonceur.synchroniser();
+    };
+    ServeurControle controle(etat, journal, certificat.pem, synchroniser);
+    if (!controle.ecouter(options.portControle, erreur)) return echec(erreur);
+    controle.connaitrePorts(cloud.portCloud(), cloud.portTls());
+    boxes.surAnnonce([&] {
+        if (options.avahi) annonceur.synchroniser();
+    });
+
+    if (options.avahi) {
+        if (annonceur.demarrer()) annonceur.synchroniser();
+    } else {
+        std::printf("AVAHI: désactivé (--sans-avahi) : les boxes ne sont pas annoncées\n");
+    }
+
+    std::string ports;
+    std::string ancien;
+    for (const auto& b : etat.boxesLocales) {
+        if (b.annoncee()) ports += (ports.empty() ? "" : ",") + std::to_string(b.port);
+        else ancien = b.hote + ":" + std::to_string(b.port);
+    }
+    std::printf("PRET cloud=%d tls=%d controle=%d studio=%s ancien=%s boxes=%s\n", cloud.portCloud(), cloud.portTls(),
+                controle.port(), etat.urlStudio().c_str(), ancien.c_str(), ports.c_str());
+    std::fflush(stdout);
+
+    GMainLoop* boucle = g_main_loop_new(nullptr, FALSE);
+    g_unix_signal_add(SIGTERM, &arreter, boucle);
+    g_unix_signal_add(SIGINT, &arreter, boucle);
+    g_main_loop_run(boucle);
+    g_main_loop_unref(boucle);
+    std::printf("ARRET\n");
+    g_object_unref(certificat.tls);
+    return 0;
+}

@@ -1,0 +1,362 @@
+#include "simulateur/serveurs.h"
+
+#include "simulateur/echange.h"
+#include "simulateur/routes.h"
+
+#include <cstdio>
+
+namespace ovrel::simulateur {
+
+namespace {
+
+// Marks a message whose journal entry has already been written (a reset connection).
+constexpr const char* DEJA_NOTE = "ovrel-deja-note";
+// Marks a message whose client went away while its answer was being delayed.
+constexpr const char* ABANDONNE = "ovrel-abandonne";
+
+struct Journalisation {
+    Journal* journal;
+    std::string service;
+    std::string box;
+};
+
+EntreeJournal entreeDe(SoupServerMessage* message, const Journalisation& j, int statut) {
+    EntreeJournal e;
+    e.service = j.service;
+    e.box = j.box;
+    e.methode = soup_server_message_get_method(message);
+    if (GUri* uri = soup_server_message_get_uri(message)) {
+        e.chemin = g_uri_get_path(uri);
+        if (const char* q = g_uri_get_query(uri)) e.requete = q;
+    }
+    if (const char* h = soup_message_headers_get_one(soup_server_message_get_request_headers(message), "Host")) e.hote = h;
+    e.statut = statut;
+    return e;
+}
+
+void noterFin(SoupServer*, SoupServerMessage* message, gpointer donnees) {
+    if (g_object_get_data(G_OBJECT(message), DEJA_NOTE)) return;
+    g_object_set_data(G_OBJECT(message), DEJA_NOTE, GINT_TO_POINTER(1));
+    const auto* j = static_cast<Journalisation*>(donnees);
+    j->journal->noter(entreeDe(message, *j, static_cast<int>(soup_server_message_get_status(message))));
+}
+
+void noterAbandon(SoupServer*, SoupServerMessage* message, gpointer donnees) {
+    g_object_set_data(G_OBJECT(message), ABANDONNE, GINT_TO_POINTER(1));
+    if (g_object_get_data(G_OBJECT(message), DEJA_NOTE)) return;
+    g_object_set_data(G_OBJECT(message), DEJA_NOTE, GINT_TO_POINTER(1));
+    const auto* j = static_cast<Journalisation*>(donnees);
+    j->journal->noter(entreeDe(message, *j, 0));
+}
+
+// A body that no reader accepts: cut JSON followed by bytes that are not UTF-8.
+std::string corpsIncoherent() { return std::string("{\"ovrels\": [{\"id\": \"") + "\xff\xfe<html>maintenance"; }
+
+int portDe(SoupServer* serveur, bool https) {
+    int port = 0;
+    GSList* uris = soup_server_get_uris(serveur);
+    for (GSList* i = uris; i; i = i->next) {
+        GUri* u = static_cast<GUri*>(i->data);
+        if ((g_strcmp0(g_uri_get_scheme(u), "https") == 0) == https) port = g_uri_get_port(u);
+    }
+    g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
+    return port;
+}
+
+bool ecouterSur(SoupServer* serveur, const std::string& hote, int port, SoupServerListenOptions options,
+                std::string& erreur) {
+    GSocketAddress* adresse = g_inet_socket_address_new_from_string(hote.c_str(), static_cast<guint>(port));
+    if (!adresse) {
+        erreur = "adresse invalide " + hote;
+        return false;
+    }
+    GError* e = nullptr;
+    const bool ok = soup_server_listen(serveur, adresse, options, &e);
+    g_object_unref(adresse);
+    if (!ok) {
+        erreur = hote + ":" + std::to_string(port) + " : " + (e ? e->message : "?");
+        g_clear_error(&e);
+    }
+    return ok;
+}
+
+}  // namespace
+
+void journaliser(SoupServer* serveur, Journal& journal, const std::string& service, const std::string& box) {
+    auto* j = new Journalisation{&journal, service, box};
+    g_signal_connect(serveur, "request-aborted", G_CALLBACK(noterAbandon), j);
+    g_signal_connect_data(serveur, "request-finished", G_CALLBACK(noterFin), j,
+                          [](gpointer d, GClosure*) { delete static_cast<Journalisation*>(d); }, GConnectFlags(0));
+}
+
+// --- The cloud ---
+
+ServeurCloud::ServeurCloud(Etat& etat, Journal& journal, GTlsCertificate* certificat) : etat_(etat), journal_(journal) {
+    serveur_ = SOUP_SERVER(g_object_new(SOUP_TYPE_SERVER, "server-header", "ovrel-simulateur", "tls-certificate",
+                                        certificat, nullptr));
+    soup_server_add_handler(serveur_, nullptr, &ServeurCloud::surRequete, this, nullptr);
+    journaliser(serveur_, journal_, "cloud", "");
+}
+
+ServeurCloud::~ServeurCloud() {
+    soup_server_disconnect(serveur_);
+    g_object_unref(serveur_);
+}
+
+bool ServeurCloud::ecouter(int portCloud, int portTls, std::string& erreur) {
+    if (!ecouterSur(serveur_, "127.0.0.1", portCloud, SoupServerListenOptions(0), erreur)) return false;
+    if (!ecouterSur(serveur_, "127.0.0.1", portTls, SOUP_SERVER_LISTEN_HTTPS, erreur)) return false;
+    portCloud_ = portDe(serveur_, false);
+    portTls_ = portDe(serveur_, true);
+    ecoute_ = true;
+    return true;
+}
+
+void ServeurCloud::suivreScenario() {
+    const bool injoignable = etat_.scenario.cloud.genre == Panne::Genre::injoignable;
+    if (injoignable && ecoute_) {
+        abandonnerLesAttentes();
+        soup_server_disconnect(serveur_);
+        ecoute_ = false;
+        std::printf("CLOUD injoignable : plus rien n'écoute sur %d et %d\n", portCloud_, portTls_);
+    } else if (!injoignable && !ecoute_) {
+        std::string erreur;
+        ecoute_ = ecouterSur(serveur_, "127.0.0.1", portCloud_, SoupServerListenOptions(0), erreur) &&
+                  ecouterSur(serveur_, "127.0.0.1", portTls_, SOUP_SERVER_LISTEN_HTTPS, erreur);
+        if (ecoute_) {
+            std::printf("CLOUD rétabli sur %d et %d\n", portCloud_, portTls_);
+        } else {
+            std::printf("CLOUD impossible de réécouter : %s\n", erreur.c_str());
+        }
+    }
+    std::fflush(stdout);
+}
+
+void ServeurCloud::surRequete(SoupServer*, SoupServerMessage* message, const char*, GHashTable*, gpointer donnees) {
+    auto* moi = static_cast<ServeurCloud*>(donnees);
+    const int lenteur = moi->etat_.scenario.lenteurMs;
+    if (lenteur <= 0) {
+        moi->repondre(message);
+        return;
+    }
+    // A slow cloud: the answer is computed and sent once the delay has passed.
+    struct Attente {
+        ServeurCloud* serveur;
+        SoupServerMessage* message;
+    };
+    soup_server_message_pause(message);
+    auto* attente = new Attente{moi, SOUP_SERVER_MESSAGE(g_object_ref(message))};
+    moi->enAttente_.insert(message);
+    g_timeout_add_full(
+        G_PRIORITY_DEFAULT, static_cast<guint>(lenteur),
+        [](gpointer d) -> gboolean {
+            auto* a = static_cast<Attente*>(d);
+            if (!g_object_get_data(G_OBJECT(a->message), ABANDONNE)) {
+                a->serveur->repondre(a->message);
+                soup_server_message_unpause(a->message);
+            }
+            return G_SOURCE_REMOVE;
+        },
+        attente,
+        [](gpointer d) {
+            auto* a = static_cast<Attente*>(d);
+            a->serveur->enAttente_.erase(a->message);
+            g_object_unref(a->message);
+            delete a;
+        });
+}
+
+void ServeurCloud::abandonnerLesAttentes() {
+    const Journalisation j{&journal_, "cloud", ""};
+    for (SoupServerMessage* message : enAttente_) {
+        g_object_set_data(G_OBJECT(message), ABANDONNE, GINT_TO_POINTER(1));
+        if (g_object_get_data(G_OBJECT(message), DEJA_NOTE)) continue;
+        g_object_set_data(G_OBJECT(message), DEJA_NOTE, GINT_TO_POINTER(1));
+        journal_.noter(entreeDe(message, j, 0));
+    }
+}
+
+void ServeurCloud::repondre(SoupServerMessage* message) {
+    const Requete r = lireRequete(message);
+    if (estHoteCloud(etat_, r.hote)) {
+        const auto p = etat_.scenario.chemins.find(r.chemin);
+        const Panne panne = p != etat_.scenario.chemins.end() ? p->second : etat_.scenario.cloud;
+        switch (panne.genre) {
+            case Panne::Genre::normal:
+                break;
+            case Panne::Genre::statut:
+                envoyer(message, Reponse::texte(panne.statut, "réponse simulée " + std::to_string(panne.statut) + "\n"));
+                return;
+            case Panne::Genre::incoherent:
+                envoyer(message, Reponse::json(200, corpsIncoherent()));
+                return;
+            case Panne::Genre::coupe:
+            case Panne::Genre::injoignable: {
+                const Journalisation j{&journal_, "cloud", ""};
+                g_object_set_data(G_OBJECT(message), DEJA_NOTE, GINT_TO_POINTER(1));
+                journal_.noter(entreeDe(message, j, 0));
+                couperConnexion(message);
+                return;
+            }
+        }
+    }
+    envoyer(message, routerCloud(etat_, r));
+}
+
+// --- The boxes of the bench ---
+
+struct ServeursBoxes::ServeurBox {
+    ServeursBoxes* parent;
+    std::string role;
+    SoupServer* serveur;
+};
+
+struct ServeursBoxes::ConnexionMuette {
+    ServeursBoxes* parent;
+    GSocketConnection* connexion;
+    std::string recu;
+    bool notee;
+    char tampon[1024];
+};
+
+ServeursBoxes::ServeursBoxes(Etat& etat, Journal& journal) : etat_(etat), journal_(journal) {}
+
+ServeursBoxes::~ServeursBoxes() {
+    for (auto& s : serveurs_) {
+        soup_server_disconnect(s->serveur);
+        g_object_unref(s->serveur);
+    }
+    if (muette_) {
+        g_socket_service_stop(muette_);
+        g_socket_listener_close(G_SOCKET_LISTENER(muette_));
+        g_object_unref(muette_);
+    }
+    for (auto* c : connexionsMuettes_) {
+        g_io_stream_close(G_IO_STREAM(c->connexion), nullptr, nullptr);
+        g_object_unref(c->connexion);
+        delete c;
+    }
+}
+
+bool ServeursBoxes::ecouter(int portAncien, std::string& erreur) {
+    for (auto& box : etat_.boxesLocales) {
+        if (box.genre == GenreBox::muette) {
+            muette_ = g_socket_service_new();
+            GSocketAddress* adresse = g_inet_socket_address_new_from_string("127.0.0.1", 0);
+            GSocketAddress* effective = nullptr;
+            GError* e = nullptr;
+            const bool ok = g_socket_listener_add_address(G_SOCKET_LISTENER(muette_), adresse, G_SOCKET_TYPE_STREAM,
+                                                          G_SOCKET_PROTOCOL_TCP, nullptr, &effective, &e);
+            g_object_unref(adresse);
+            if (!ok) {
+                erreur = std::string("box muette : ") + (e ? e->message : "?");
+                g_clear_error(&e);
+                return false;
+            }
+            box.hote = "127.0.0.1";
+            box.port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(effective));
+            g_object_unref(effective);
+            g_signal_connect(muette_, "incoming", G_CALLBACK(&ServeursBoxes::surConnexionMuette), this);
+            g_socket_service_start(muette_);
+            continue;
+        }
+        auto s = std::make_unique<ServeurBox>(ServeurBox{this, box.role, nullptr});
+        s->serveur = SOUP_SERVER(g_object_new(SOUP_TYPE_SERVER, "server-header", "ovrel-box", nullptr));
+        soup_server_add_handler(s->serveur, nullptr, &ServeursBoxes::surRequete, s.get(), nullptr);
+        journaliser(s->serveur, journal_, "box", box.role);
+        bool ok = false;
+        if (box.genre == GenreBox::ancienne) {
+            // Its own loopback address, so that the usual box port can be offered to it.
+            std::string ignoree;
+            ok = ecouterSur(s->serveur, box.hote, portAncien, SoupServerListenOptions(0), ignoree) ||
+                 (portAncien != 0 && ecouterSur(s->serveur, box.hote, 0, SoupServerListenOptions(0), ignoree));
+            if (!ok) box.hote = "127.0.0.1";
+        }
+        if (!ok) ok = ecouterSur(s->serveur, box.hote, 0, SoupServerListenOptions(0), erreur);
+        if (!ok) return false;
+        box.port = portDe(s->serveur, false);
+        if (box.hote != "127.0.0.1") {
+            // Its announcement, once upgraded, resolves to the host's own address (127.0.0.1):
+            // the same port there leads to it as well.
+            std::string raison;
+            if (!ecouterSur(s->serveur, "127.0.0.1", box.port, SoupServerListenOptions(0), raison))
+                std::printf("BOX %s : pas de second accès sur 127.0.0.1 (%s)\n", box.role.c_str(), raison.c_str());
+        }
+        serveurs_.push_back(std::move(s));
+    }
+    return true;
+}
+
+void ServeursBoxes::surRequete(SoupServer*, SoupServerMessage* message, const char*, GHashTable*, gpointer donnees) {
+    auto* s = static_cast<ServeurBox*>(donnees);
+    BoxLocale* box = s->parent->etat_.boxLocale(s->role);
+    if (!box) {
+        envoyer(message, Reponse::texte(503, "box retirée\n"));
+        return;
+    }
+    const bool annonceeAvant = box->annoncee();
+    envoyer(message, routerBox(s->parent->etat_, *box, lireRequete(message)));
+    if (box->annoncee() != annonceeAvant && s->parent->surAnnonce_) s->parent->surAnnonce_();
+}
+
+gboolean ServeursBoxes::surConnexionMuette(GSocketService*, GSocketConnection* connexion, GObject*, gpointer donnees) {
+    auto* moi = static_cast<ServeursBoxes*>(donnees);
+    auto* c = new ConnexionMuette{moi, G_SOCKET_CONNECTION(g_object_ref(connexion)), {}, false, {}};
+    moi->connexionsMuettes_.push_back(c);
+    g_input_stream_read_async(g_io_stream_get_input_stream(G_IO_STREAM(connexion)), c->tampon, sizeof c->tampon,
+                              G_PRIORITY_DEFAULT, nullptr, &ServeursBoxes::surLectureMuette, c);
+    return TRUE;
+}
+
+namespace {
+// The journal entry of a request read by the mute box: its request line and Host header.
+EntreeJournal entreeMuette(const std::string& recu, std::size_t finEntetes) {
+    EntreeJournal e;
+    e.service = "box";
+    e.box = "muette";
+    const std::string premiere = recu.substr(0, recu.find("\r\n"));
+    const auto espace1 = premiere.find(' ');
+    if (espace1 != std::string::npos) {
+        e.methode = premiere.substr(0, espace1);
+        const auto espace2 = premiere.find(' ', espace1 + 1);
+        const std::string cible =
+            premiere.substr(espace1 + 1, espace2 == std::string::npos ? std::string::npos : espace2 - espace1 - 1);
+        const auto q = cible.find('?');
+        e.chemin = cible.substr(0, q);
+        if (q != std::string::npos) e.requete = cible.substr(q + 1);
+    }
+    const auto h = minuscules(recu.substr(0, finEntetes)).find("\r\nhost:");
+    if (h != std::string::npos) {
+        std::string valeur = recu.substr(h + 7, recu.find("\r\n", h + 7) - h - 7);
+        while (!valeur.empty() && valeur.front() == ' ') valeur.erase(0, 1);
+        e.hote = valeur;
+    }
+    return e;
+}
+}  // namespace
+
+// The mute box reads what it is sent (to write the request in the journal) and never answers;
+// it lets go of the connection only when the client closes it.
+void ServeursBoxes::surLectureMuette(GObject* source, GAsyncResult* resultat, gpointer donnees) {
+    auto* c = static_cast<ConnexionMuette*>(donnees);
+    const gssize lus = g_input_stream_read_finish(G_INPUT_STREAM(source), resultat, nullptr);
+    ServeursBoxes* moi = c->parent;
+    if (lus > 0) {
+        c->recu.append(c->tampon, static_cast<std::size_t>(lus));
+        const auto finEntetes = c->recu.find("\r\n\r\n");
+        if (!c->notee && finEntetes != std::string::npos) {
+            c->notee = true;
+            moi->journal_.noter(entreeMuette(c->recu, finEntetes));
+        }
+        if (c->recu.size() > 65536) c->recu.erase(0, c->recu.size() - 4096);
+        g_input_stream_read_async(G_INPUT_STREAM(source), c->tampon, sizeof c->tampon, G_PRIORITY_DEFAULT, nullptr,
+                                  &ServeursBoxes::surLectureMuette, c);
+        return;
+    }
+    std::erase(moi->connexionsMuettes_, c);
+    g_io_stream_close(G_IO_STREAM(c->connexion), nullptr, nullptr);
+    g_object_unref(c->connexion);
+    delete c;
+}
+
+}  // namespace ovrel::simulateur
