@@ -10,7 +10,7 @@ paquets=(
   libgtkmm-4.0-dev libwebkitgtk-6.0-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
   desktop-file-utils appstream
-  libavahi-client-dev libavahi-glib-dev libgnutls28-dev avahi-daemon avahi-utils iproute2
+  libavahi-client-dev libavahi-glib-dev libgnutls28-dev avahi-daemon avahi-utils iproute2 procps
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
 )

@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Builds and starts Ovrel Studio.
+#
+# With OVREL_STUDIO_URL set, the application talks to that cloud. Without it, it runs against the
+# local simulated cloud and boxes (simulateur/), built for the ".localhost" cloud domain that
+# GLib and WebKit resolve to loopback; the demo keeps its state in build-demo/etat, apart from a
+# real installation's.
+#
+# On a desktop the window opens as usual. Without a display the application runs under a
+# virtual display, the script walks through the screens, saves a screenshot of each and prints
+# the folder that holds them.
+set -euo pipefail
+racine=$(cd "$(dirname "$0")/.." && pwd)
+cd "$racine"
+
+scripts/dependances.sh
+jobs=${OVREL_JOBS:-2}
+
+if [ -n "${OVREL_STUDIO_URL:-}" ]; then
+  cmake -S . -B build-app -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVREL_TESTS=OFF >/dev/null
+  ninja -C build-app -j"$jobs" ovrel-studio
+  exec build-app/app/gtk/ovrel-studio "$@"
+fi
+
+construction=build-demo
+cmake -S . -B "$construction" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVREL_TESTS=OFF \
+  -DOVREL_DOMAINE_CLOUD=ovrel.localhost >/dev/null
+ninja -C "$construction" -j"$jobs" ovrel-studio ovrel-simulateur
+
+etat="$racine/$construction/etat"
+mkdir -p "$etat"/{config,donnees,cache}
+pids=()
+nettoyer() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+}
+trap nettoyer EXIT
+
+# Service discovery: use the machine's Avahi daemon, or start a private one (root only) that
+# announces on the loopback interface alone, so that nothing of the demo reaches the network.
+options_simulateur=()
+if ! pgrep -x avahi-daemon >/dev/null 2>&1; then
+  if [ "$(id -u)" -eq 0 ]; then
+    avahi="$etat/avahi"
+    mkdir -p "$avahi" /run/dbus /run/avahi-daemon
+    if [ ! -S /run/dbus/system_bus_socket ]; then
+      dbus-daemon --system --fork --print-pid >"$avahi/dbus.pid"
+      pids+=("$(cat "$avahi/dbus.pid")")
+    fi
+    cat >"$avahi/avahi.conf" <<'CONF'
+[server]
+use-ipv4=yes
+use-ipv6=no
+allow-interfaces=lo
+[wide-area]
+enable-wide-area=no
+[publish]
+publish-hinfo=no
+publish-workstation=no
+CONF
+    avahi-daemon -f "$avahi/avahi.conf" --no-drop-root --no-chroot >"$avahi/journal" 2>&1 &
+    pids+=("$!")
+    sleep 1
+  else
+    echo "Pas de démon Avahi : les boxes simulées ne seront pas annoncées." >&2
+    options_simulateur+=(--sans-avahi)
+  fi
+fi
+
+# The simulated cloud and boxes; its first line gives the ports.
+sortie_simulateur="$etat/simulateur.log"
+"$construction/simulateur/ovrel-simulateur" --port-cloud 0 --port-tls 0 --port-controle 0 \
+  "${options_simulateur[@]}" >"$sortie_simulateur" 2>&1 &
+pids+=("$!")
+for _ in $(seq 100); do grep -q '^PRET ' "$sortie_simulateur" && break; sleep 0.1; done
+pret=$(grep -m1 '^PRET ' "$sortie_simulateur") || { echo "Le simulateur n'a pas démarré :" >&2; cat "$sortie_simulateur" >&2; exit 1; }
+studio=$(sed -n 's/.* studio=\([^ ]*\).*/\1/p' <<<"$pret")
+controle=$(sed -n 's/.* controle=\([0-9]*\).*/\1/p' <<<"$pret")
+echo "Simulateur : $studio (contrôle sur 127.0.0.1:$controle, journal dans $sortie_simulateur)"
+echo "Comptes de démonstration : installateur, concepteur, les-deux, aucun."
+
+export OVREL_STUDIO_URL="$studio"
+export OVREL_PROJET="$racine/simulateur/projet-exemple"
+export XDG_CONFIG_HOME="$etat/config" XDG_DATA_HOME="$etat/donnees" XDG_CACHE_HOME="$etat/cache"
+application="$construction/app/gtk/ovrel-studio"
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  "$application" "$@"
+  exit $?
+fi
+
+# No display: a virtual one, and a tour of the screens with a screenshot of each.
+captures="$racine/$construction/captures"
+rm -rf "$captures"
+mkdir -p "$captures"
+fd_affichage=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$fd_affichage" >/dev/null 2>&1 &
+pids+=("$!")
+for _ in $(seq 100); do [ -s "$fd_affichage" ] && break; sleep 0.1; done
+# Software rendering: a virtual display has no GPU, and the cairo renderer draws it exactly.
+export DISPLAY=":$(head -n1 "$fd_affichage")" GDK_BACKEND=x11 GSK_RENDERER=cairo
+rm -f "$fd_affichage"
+
+dbus-run-session -- "$application" >"$etat/application.log" 2>&1 &
+pids+=("$!")
+fenetre=""
+for _ in $(seq 150); do
+  fenetre=$(xdotool search --onlyvisible --name '^Ovrel Studio$' 2>/dev/null | head -n1) && [ -n "$fenetre" ] && break
+  sleep 0.2
+done
+[ -n "$fenetre" ] || { echo "La fenêtre n'est pas apparue :" >&2; cat "$etat/application.log" >&2; exit 1; }
+
+capturer() {  # name, after a short pause for the drawing to settle
+  sleep 1.5
+  import -window root "$captures/$1.png"
+  echo "  $captures/$1.png"
+}
+echo "Captures :"
+capturer 01-connexion
+# The sign-in button is the screen's default: Return starts the sign-in (the cloud is probed,
+# then the browser is asked to open the sign-in page).
+xdotool windowactivate --sync "$fenetre" key --clearmodifiers Return 2>/dev/null || true
+capturer 02-connexion-demandee
+xdotool key --clearmodifiers Escape 2>/dev/null || true
+# The application menu.
+xdotool mousemove --window "$fenetre" 40 10 click 1 2>/dev/null || true
+capturer 03-menu-application
+xdotool key --clearmodifiers Escape 2>/dev/null || true
+echo "Dossier des captures : $captures"
