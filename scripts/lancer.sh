@@ -30,8 +30,10 @@ ninja -C "$construction" -j"$jobs" ovrel-studio ovrel-simulateur
 etat="$racine/$construction/etat"
 mkdir -p "$etat"/{config,donnees,cache}
 pids=()
+# Every helper process is started in a session of its own, so that stopping it also stops
+# what it started (the session bus of the application, its accessibility bus…).
 nettoyer() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do kill -- "-$pid" 2>/dev/null || kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
 }
 trap nettoyer EXIT
@@ -43,7 +45,10 @@ if ! pgrep -x avahi-daemon >/dev/null 2>&1; then
   if [ "$(id -u)" -eq 0 ]; then
     avahi="$etat/avahi"
     mkdir -p "$avahi" /run/dbus /run/avahi-daemon
-    if [ ! -S /run/dbus/system_bus_socket ]; then
+    if ! dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+         org.freedesktop.DBus.GetId >/dev/null 2>&1; then
+      # No system bus answers: a socket or pid file left by an earlier run would stop a new one.
+      rm -f /run/dbus/system_bus_socket /run/dbus/pid
       dbus-daemon --system --fork --print-pid >"$avahi/dbus.pid"
       pids+=("$(cat "$avahi/dbus.pid")")
     fi
@@ -58,7 +63,7 @@ enable-wide-area=no
 publish-hinfo=no
 publish-workstation=no
 CONF
-    avahi-daemon -f "$avahi/avahi.conf" --no-drop-root --no-chroot >"$avahi/journal" 2>&1 &
+    setsid avahi-daemon -f "$avahi/avahi.conf" --no-drop-root --no-chroot >"$avahi/journal" 2>&1 &
     pids+=("$!")
     sleep 1
   else
@@ -69,7 +74,7 @@ fi
 
 # The simulated cloud and boxes; its first line gives the ports.
 sortie_simulateur="$etat/simulateur.log"
-"$construction/simulateur/ovrel-simulateur" --port-cloud 0 --port-tls 0 --port-controle 0 \
+setsid "$construction/simulateur/ovrel-simulateur" --port-cloud 0 --port-tls 0 --port-controle 0 \
   "${options_simulateur[@]}" >"$sortie_simulateur" 2>&1 &
 pids+=("$!")
 for _ in $(seq 100); do grep -q '^PRET ' "$sortie_simulateur" && break; sleep 0.1; done
@@ -94,14 +99,14 @@ captures="$racine/$construction/captures"
 rm -rf "$captures"
 mkdir -p "$captures"
 fd_affichage=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$fd_affichage" >/dev/null 2>&1 &
+setsid Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$fd_affichage" >/dev/null 2>&1 &
 pids+=("$!")
 for _ in $(seq 100); do [ -s "$fd_affichage" ] && break; sleep 0.1; done
 # Software rendering: a virtual display has no GPU, and the cairo renderer draws it exactly.
 export DISPLAY=":$(head -n1 "$fd_affichage")" GDK_BACKEND=x11 GSK_RENDERER=cairo
 rm -f "$fd_affichage"
 
-dbus-run-session -- "$application" >"$etat/application.log" 2>&1 &
+setsid dbus-run-session -- "$application" >"$etat/application.log" 2>&1 &
 pids+=("$!")
 fenetre=""
 for _ in $(seq 150); do
