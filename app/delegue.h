@@ -17,6 +17,7 @@
 #include "plateforme/http.h"
 #include "plateforme/minuteries.h"
 #include "plateforme/preferences.h"
+#include "plateforme/session_navigateur.h"
 #include "plateforme/systeme.h"
 #include "plateforme/vivant.h"
 #include "plateforme/vue_web.h"
@@ -36,9 +37,7 @@
 
 namespace ovrel {
 
-// The system-browser sign-in session and the one box finder; their ports come with the sign-in
-// flow and with local discovery.
-class SessionNavigateur;
+// The one box finder; its port comes with local discovery.
 class ChercheurBox;
 
 // A download, as the web view's adapter numbers them.
@@ -53,6 +52,7 @@ struct PortsDelegue {
     Dialogues& dialogues;
     Ecrans& ecrans;
     Systeme& systeme;
+    NavigateurConnexion& navigateur;
 };
 
 // The answer to a quit request.
@@ -116,6 +116,25 @@ public:
     // `terminer`) once the cookies are saved, and never later than 1.5 s.
     ReponseTerminaison applicationShouldTerminate(std::function<void()> terminer);
 
+    // --- Browser sign-in and sign-out ---
+
+    // The sign-in screen's button.
+    void actionConnexionOvrel();
+    // Probes the cloud, then starts the sign-in in the default browser. A sign-in already
+    // waiting for its return is replaced by the new one (see lancerConnexionSafari).
+    void ouvrirConnexionOvrel();
+    // Opens the sign-in page in the default browser with a fresh state.
+    void lancerConnexionSafari();
+    // The browser came back (or could not open the page): checks the return against the state
+    // of the session that delivered it, then loads the session page in the web view.
+    void connexionSafariTerminee(const std::optional<std::string>& url, const std::optional<ErreurTransport>& erreur,
+                                 const std::string& etat);
+    // The menu's "Changer de compte (oublier la session)…": forgets the account, its web data
+    // and the local authorization, then signs the browser out.
+    void deconnexion();
+    // Opens the cloud's sign-out page in the default browser, unless a session is running.
+    void fermerSessionSafari();
+
     // --- Dialogs ---
 
     // The application's plain modal alert with one "OK" button.
@@ -169,6 +188,13 @@ private:
     bool questionFicheOuverte_ = false;
     // A quit is waiting for its answer.
     bool finEnAttente_ = false;
+    // The reachability probe of a sign-in is on its way: a second press meanwhile is the same
+    // sign-in.
+    bool sondeConnexionEnVol_ = false;
+    // What `sessionSafari` is: a sign-in (waiting for its return) or a sign-out.
+    bool sessionSafariEstConnexion_ = false;
+    // Numbers the browser sessions: a completion counts only for the session still running.
+    std::uint64_t numeroSessionSafari_ = 0;
 
     Vivant vivant_;
 };

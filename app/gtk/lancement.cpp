@@ -2,6 +2,7 @@
 
 #include "app/constantes.h"
 #include "app/gtk/menu_ovrel.h"
+#include "plateforme/adresse.h"
 #include "plateforme/preferences_memoire.h"
 #include "plateforme/preferences_sqlite.h"
 #include "web/adresses.h"
@@ -39,6 +40,7 @@ void LancementOvrelStudio::demarrer() {
     if (http_->fichierEcarte())
         systeme_->journal("OVREL COOKIES: fichier illisible mis de côté: " + http_->fichierEcarte()->string());
     minuteries_ = std::make_unique<MinuteriesGlib>();
+    navigateur_ = std::make_unique<NavigateurGio>();
 
     // The identity is dark: the menu bar and the dialogs follow it.
     if (auto reglages = Gtk::Settings::get_default()) reglages->property_gtk_application_prefer_dark_theme() = true;
@@ -49,7 +51,7 @@ void LancementOvrelStudio::demarrer() {
     web_ = std::make_unique<VueWebWebKit>(VueWebWebKit::dossiersParDefaut());
 
     delegue_ = std::make_unique<Delegue>(
-        PortsDelegue{*http_, *preferences_, horloge_, *minuteries_, dialogues_, ecrans_, *systeme_});
+        PortsDelegue{*http_, *preferences_, horloge_, *minuteries_, dialogues_, ecrans_, *systeme_, *navigateur_});
     delegue_->attacherVueWeb(web_.get());
 
     construireMenu();
@@ -88,6 +90,8 @@ void LancementOvrelStudio::activer() {
 }
 
 void LancementOvrelStudio::ouvrir(const Gio::Application::type_vec_files& fichiers, const Glib::ustring&) {
+    // The window comes to the front first: after the browser's sign-in page, the user goes on
+    // in the window (the browser sign-in's presentation anchor).
     activer();
     std::vector<std::string> adresses;
     for (const auto& fichier : fichiers)
@@ -96,10 +100,17 @@ void LancementOvrelStudio::ouvrir(const Gio::Application::type_vec_files& fichie
 }
 
 void LancementOvrelStudio::recevoirAdresses(const std::vector<std::string>& adresses) {
-    // The browser sign-in flow takes these over (its return comes through the application's
-    // own scheme); until it exists they are only logged, without their secrets.
-    for (const auto& adresse : adresses)
+    for (const auto& adresse : adresses) {
+        const auto lue = analyserAdresse(adresse);
+        const bool retourDeConnexion = lue && minuscules(lue->schema) == SCHEMA_APP &&
+                                       minuscules(lue->hote.value_or("")) == "session";
+        // The sign-in waiting for its return takes it; a return nobody waits for (an old page,
+        // an application started afresh) is only logged.
+        if (retourDeConnexion && navigateur_ && navigateur_->recevoirRetour(adresse)) continue;
+        // The other links of the application's scheme go to the application object once its
+        // handling of page links exists; until then they are only logged.
         if (systeme_) systeme_->journal("OVREL LIEN → " + adresseSansSecret(adresse));
+    }
 }
 
 void LancementOvrelStudio::arreter() {
@@ -107,6 +118,7 @@ void LancementOvrelStudio::arreter() {
     signaux_.clear();
     // The application object first: it holds the ports and cancels its timers on the way out.
     delegue_.reset();
+    navigateur_.reset();
     ecrans_.detacher();
     dialogues_.definirFenetre(nullptr);
     aPropos_.reset();
@@ -146,8 +158,7 @@ void LancementOvrelStudio::construireMenu() {
     // "Ovrel Studio"
     ajouterAction("aPropos", [this] { aPropos(); });
     ajouterActionDelegue("verifierMiseAJourManuelle", [this] { delegue_->verifierMiseAJourManuelle(); });
-    // Signing out: comes with the browser sign-in flow.
-    ajouterActionAVenir("deconnexion");
+    ajouterActionDelegue("deconnexion", [this] { delegue_->deconnexion(); });
     ajouterAction("masquer", [this] { miniaturiser(); });
     ajouterAction("quitter", [this] { demanderFin(false); });
 
@@ -178,8 +189,8 @@ void LancementOvrelStudio::construireMenu() {
 
     // Buttons of the screens.
     ajouterActionDelegue("actionRetour", [this] { delegue_->actionRetour(); });
-    // The sign-in button: comes with the browser sign-in flow.
-    ajouterActionAVenir("actionConnexionOvrel");
+    // The sign-in button (Return on its screen).
+    ajouterActionDelegue("actionConnexionOvrel", [this] { delegue_->actionConnexionOvrel(); });
 }
 
 void LancementOvrelStudio::construireFenetre() {

@@ -6,6 +6,7 @@
 #include "app/delegue.h"
 #include "app/gtk/fenetre_ovrel.h"
 #include "plateforme/glib/minuteries_glib.h"
+#include "plateforme/glib/navigateur_gio.h"
 #include "plateforme/glib/systeme_linux.h"
 #include "plateforme/gtk/dialogues_gtk.h"
 #include "plateforme/gtk/ecrans_gtk.h"
@@ -40,8 +41,9 @@ public:
     Delegue* delegue() const { return delegue_.get(); }
 
     // Addresses given to the program, by its command line or by a later launch: the
-    // application's own "ovrelstudio://…" links. The browser sign-in return fills this in; until
-    // then they are only logged.
+    // application's own "ovrelstudio://…" links. The browser's return from the sign-in page
+    // (host "session") completes the sign-in waiting for it; anything else is logged, without
+    // its secrets.
     void recevoirAdresses(const std::vector<std::string>& adresses);
 
 private:
@@ -76,6 +78,7 @@ private:
     std::unique_ptr<HttpSoup> http_;
     std::unique_ptr<MinuteriesGlib> minuteries_;
     std::unique_ptr<SystemeLinux> systeme_;
+    std::unique_ptr<NavigateurGio> navigateur_;
     DialoguesGtk dialogues_;
     EcransGtk ecrans_;
     std::unique_ptr<VueWebWebKit> web_;

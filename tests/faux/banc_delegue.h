@@ -8,6 +8,7 @@
 #include "tests/faux/ecrans_faux.h"
 #include "tests/faux/http_faux.h"
 #include "tests/faux/minuteries_faux.h"
+#include "tests/faux/navigateur_faux.h"
 #include "tests/faux/systeme_faux.h"
 #include "tests/faux/vue_web_faux.h"
 
@@ -36,8 +37,9 @@ struct BancDelegue {
     EcransFaux ecrans;
     SystemeFaux systeme;
     VueWebFaux vue{minuteries};
-    std::unique_ptr<Delegue> delegue =
-        std::make_unique<Delegue>(PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme});
+    NavigateurFaux navigateur;
+    std::unique_ptr<Delegue> delegue = std::make_unique<Delegue>(
+        PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur});
 
     BancDelegue() { delegue->attacherVueWeb(&vue); }
 };

@@ -1,19 +1,25 @@
 // The real application binary under an X display, with its own XDG folders and its own session
 // bus: the window appears with its title and the sign-in screen (captured for a look), quitting
-// or closing the window saves the window's size, a later launch restores it, and a second launch
-// hands over to the first instance.
+// or closing the window saves the window's size, a later launch restores it, a second launch
+// hands over to the first instance, and the sign-in goes through the default browser and comes
+// back through a second launch with the application's address.
 #include "app/gtk/geometrie_fenetre.h"
 #include "plateforme/preferences_sqlite.h"
+#include "tests/gtk/navigateur_essai.h"
 #include "tests/gtk/outils_gtk.h"
 
 #include "tests/gtk/fermeture_x11.h"
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <libsoup/soup.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -160,6 +166,79 @@ private:
     std::optional<int> statut_;
 };
 
+// A stand-in cloud on the loopback, served from a thread of its own (the test's thread only
+// sleeps and polls): every page answers 200 with a small HTML page, and every path asked for is
+// recorded with its query.
+class NuageEssai {
+public:
+    NuageEssai() : contexte_(g_main_context_new()), boucle_(g_main_loop_new(contexte_, FALSE)) {
+        g_main_context_push_thread_default(contexte_);
+        serveur_ = soup_server_new(nullptr, nullptr);
+        soup_server_add_handler(serveur_, nullptr, servir, this, nullptr);
+        GError* erreur = nullptr;
+        if (soup_server_listen_local(serveur_, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, &erreur)) {
+            GSList* uris = soup_server_get_uris(serveur_);
+            if (uris) port_ = g_uri_get_port(static_cast<GUri*>(uris->data));
+            g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
+        } else {
+            ADD_FAILURE() << erreur->message;
+            g_error_free(erreur);
+        }
+        g_main_context_pop_thread_default(contexte_);
+        fil_ = std::thread([this] {
+            g_main_context_push_thread_default(contexte_);
+            g_main_loop_run(boucle_);
+            g_main_context_pop_thread_default(contexte_);
+        });
+    }
+    ~NuageEssai() {
+        g_main_loop_quit(boucle_);
+        fil_.join();
+        soup_server_disconnect(serveur_);
+        g_object_unref(serveur_);
+        g_main_loop_unref(boucle_);
+        g_main_context_unref(contexte_);
+    }
+    NuageEssai(const NuageEssai&) = delete;
+    NuageEssai& operator=(const NuageEssai&) = delete;
+
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+    // Whether this path (with its query) was asked for within `delai`.
+    bool attendre(const std::string& demande, std::chrono::milliseconds delai) {
+        const auto fin = std::chrono::steady_clock::now() + delai;
+        while (true) {
+            {
+                std::lock_guard verrou(mutex_);
+                if (std::find(demandes_.begin(), demandes_.end(), demande) != demandes_.end()) return true;
+            }
+            if (std::chrono::steady_clock::now() >= fin) return false;
+            std::this_thread::sleep_for(50ms);
+        }
+    }
+
+private:
+    static void servir(SoupServer*, SoupServerMessage* message, const char* chemin, GHashTable*, gpointer donnees) {
+        auto* soi = static_cast<NuageEssai*>(donnees);
+        const char* requete = g_uri_get_query(soup_server_message_get_uri(message));
+        {
+            std::lock_guard verrou(soi->mutex_);
+            soi->demandes_.push_back(std::string(chemin) + (requete ? std::string("?") + requete : ""));
+        }
+        static const char page[] = "<!doctype html><title>Ovrel</title><p>Studio</p>";
+        soup_server_message_set_status(message, 200, nullptr);
+        soup_server_message_set_response(message, "text/html", SOUP_MEMORY_STATIC, page, std::strlen(page));
+    }
+
+    GMainContext* contexte_;
+    GMainLoop* boucle_;
+    SoupServer* serveur_ = nullptr;
+    int port_ = 0;
+    std::thread fil_;
+    std::mutex mutex_;
+    std::vector<std::string> demandes_;
+};
+
 class ApplicationTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -270,6 +349,42 @@ TEST_F(ApplicationTest, TailleRestaureeEtSecondLancementVersLaPremiereInstance) 
     auto preferences = PreferencesSqlite::ouvrir(fichierPreferences());
     ASSERT_TRUE(preferences);
     EXPECT_EQ(lireGeometrieFenetre(*preferences), (GeometrieFenetre{1300, 800, false}));
+}
+
+TEST_F(ApplicationTest, ConnexionDansLeNavigateurPuisRetourParUnSecondLancement) {
+    NuageEssai nuage;
+    environnement_ = g_environ_setenv(environnement_, "OVREL_STUDIO_URL", (nuage.base() + "/studio").c_str(), TRUE);
+    essais::NavigateurEssai navigateur(racine.chemin() / "donnees", racine.chemin() / "config");
+
+    auto application = lancer();
+    auto fenetre = attendreFenetre();
+    ASSERT_TRUE(fenetre);
+    std::this_thread::sleep_for(1000ms);
+
+    // Return on the sign-in screen is its button: the cloud answers its probe, and the sign-in
+    // page opens in the default browser with a fresh state.
+    sortieDe({"xdotool", "mousemove", "--window", *fenetre, "200", "200"});
+    sortieDe({"xdotool", "key", "--clearmodifiers", "Return"});
+    const auto ouvertes = navigateur.attendre(1, 20s);
+    ASSERT_EQ(ouvertes.size(), 1u);
+    const std::string debut = nuage.base() + "/studio/app/connexion?etat=";
+    ASSERT_EQ(ouvertes[0].rfind(debut, 0), 0u) << ouvertes[0];
+    const std::string etat = ouvertes[0].substr(debut.size());
+    EXPECT_EQ(etat.size(), 43u);
+    EXPECT_TRUE(nuage.attendre("/sante", 0ms));
+
+    // The browser comes back through the application's scheme: the desktop starts the program
+    // with that address, which hands it to the running instance and ends; the instance loads
+    // the session page in its web view.
+    const std::string jeton = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJ-_01";
+    auto retour = lancer({"ovrelstudio://session?etat=" + etat + "&jeton=" + jeton});
+    EXPECT_EQ(retour->attendreFin(20s), 0);
+    EXPECT_TRUE(nuage.attendre("/studio/app/session?jeton=" + jeton, 40s));
+    EXPECT_TRUE(application->enCours());
+    EXPECT_EQ(fenetresOvrel().size(), 1u);
+
+    ASSERT_TRUE(essais::fermerCommeLeGestionnaire(*fenetre));
+    EXPECT_EQ(application->attendreFin(20s), 0);
 }
 
 }  // namespace
