@@ -87,7 +87,20 @@ echo "Comptes de démonstration : installateur, concepteur, les-deux, aucun."
 export OVREL_STUDIO_URL="$studio"
 export OVREL_PROJET="$racine/simulateur/projet-exemple"
 export XDG_CONFIG_HOME="$etat/config" XDG_DATA_HOME="$etat/donnees" XDG_CACHE_HOME="$etat/cache"
-application="$construction/app/gtk/ovrel-studio"
+application="$racine/$construction/app/gtk/ovrel-studio"
+
+# The browser hands the sign-in back through an "ovrelstudio:" link: register the demo build as
+# its handler in the demo's own folders (an installed application does it with its desktop file).
+mkdir -p "$XDG_DATA_HOME/applications"
+cat >"$XDG_DATA_HOME/applications/fr.ovrel.Studio.desktop" <<DESKTOP
+[Desktop Entry]
+Type=Application
+Name=Ovrel Studio (démonstration)
+Exec=env "OVREL_STUDIO_URL=$OVREL_STUDIO_URL" "OVREL_PROJET=$OVREL_PROJET" "XDG_CONFIG_HOME=$XDG_CONFIG_HOME" "XDG_DATA_HOME=$XDG_DATA_HOME" "XDG_CACHE_HOME=$XDG_CACHE_HOME" "$application" %u
+MimeType=x-scheme-handler/ovrelstudio;
+NoDisplay=true
+DESKTOP
+printf '[Default Applications]\nx-scheme-handler/ovrelstudio=fr.ovrel.Studio.desktop\n' >"$XDG_CONFIG_HOME/mimeapps.list"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   "$application" "$@"
