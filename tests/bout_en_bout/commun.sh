@@ -1,0 +1,187 @@
+# Helpers of the end-to-end tests, sourced by each test script that harnais.sh runs. They read
+# what the harness exports:
+#   OVREL_STUDIO_EXE, OVREL_TRAVAIL, OVREL_CAPTURES, OVREL_DOMAINE
+#   OVREL_PORT_CLOUD, OVREL_PORT_TLS, OVREL_PORT_CONTROLE, OVREL_CONTROLE, OVREL_BOXES
+#   OVREL_STUDIO_URL, OVREL_BASE_CLOUD, OVREL_FENETRE (the window, once it appeared)
+#   OVREL_NAVIGATEUR_JOURNAL (the addresses the stand-in browser was given, one a line)
+#   DISPLAY, DBUS_SESSION_BUS_ADDRESS, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME
+# No curl: HTTP goes through bash's /dev/tcp, always to 127.0.0.1 with the address's Host
+# header (the cloud's names under a ".localhost" domain do not resolve through the C library).
+# shellcheck shell=bash
+
+REUSSIS=0
+
+# Stops the test with its reason and what the application and the simulator said.
+echec() {
+  echo "ÉCHEC : $*"
+  # What the screen showed then, for the person reading the failure.
+  local image
+  image=$(OVREL_PAUSE_CAPTURE=0 capturer "echec-$(basename "$0" .sh)" 2>/dev/null) && echo "écran : $image"
+  echo "--- journal du simulateur ---"
+  journal 2>/dev/null | tail -n 40 || true
+  echo "--- sortie de l'application ---"
+  tail -n 40 "$OVREL_TRAVAIL/application.log" 2>/dev/null || true
+  echo "$REUSSIS passed, 1 failed"
+  exit 1
+}
+
+# ok DESCRIPTION: a check passed.
+ok() {
+  REUSSIS=$((REUSSIS + 1))
+  echo "ok — $*"
+}
+
+# The closing line of a test that reached its end.
+fin_du_test() {
+  echo "$REUSSIS passed, 0 failed"
+  exit 0
+}
+
+# --- Windows and pictures ---
+
+# xdotool, bounded in time: a display gone wrong must not stall the test.
+xdo() { timeout 10 xdotool "$@"; }
+
+# The visible windows titled exactly "Ovrel Studio", one id a line.
+fenetres_ovrel() {
+  xdo search --onlyvisible --name '^Ovrel Studio$' 2>/dev/null || true
+}
+
+# attendre_fenetre [SECONDS]: prints the first window titled "Ovrel Studio"; fails when none
+# appears in time.
+attendre_fenetre() {
+  local fin=$((SECONDS + ${1:-40})) fenetre
+  while ((SECONDS < fin)); do
+    fenetre=$(fenetres_ovrel | head -n1)
+    [ -n "$fenetre" ] && { echo "$fenetre"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+# capturer NAME: the whole screen, once the drawing has settled, in OVREL_CAPTURES/NAME.png;
+# prints the file's path.
+capturer() {
+  local fichier="$OVREL_CAPTURES/$1.png"
+  sleep "${OVREL_PAUSE_CAPTURE:-1.5}"
+  mkdir -p "$OVREL_CAPTURES"
+  rm -f "$fichier"
+  timeout 20 import -window root "$fichier" || return 1
+  [ -s "$fichier" ] || return 1
+  echo "$fichier"
+}
+
+# capturer_quand NAME SECONDS CHECK...: captures the screen again and again until the command
+# CHECK, given the picture's path as last argument, succeeds; prints the path of the last
+# picture, and fails when the check never succeeded in time.
+capturer_quand() {
+  local nom=$1 fin=$((SECONDS + $2)) fichier
+  shift 2
+  while true; do
+    fichier=$(OVREL_PAUSE_CAPTURE=0.5 capturer "$nom") || return 1
+    "$@" "$fichier" && { echo "$fichier"; return 0; }
+    ((SECONDS < fin)) || { echo "$fichier"; return 1; }
+  done
+}
+
+# pixels_proches IMAGE R G B: how many pixels of the image are within a few levels of that colour.
+pixels_proches() {
+  convert "$1" -alpha off -fuzz 2% -fill white -opaque "rgb($2,$3,$4)" -fill black +opaque white \
+    -format '%[fx:mean] %w %h' info: | awk '{ printf "%d\n", $1 * $2 * $3 + 0.5 }'
+}
+
+# --- HTTP over /dev/tcp ---
+
+# http_brut METHOD URL [BODY]: the raw answer (status line, headers, body) of one request to an
+# http:// address, sent to 127.0.0.1 on the address's port, with its host as Host header.
+http_brut() {
+  local methode=$1 url=$2 corps=${3-}
+  local reste=${url#http://}
+  [ "$reste" != "$url" ] || { echo "http_brut : adresse non http : $url" >&2; return 1; }
+  local autorite=${reste%%/*} chemin=/${reste#*/}
+  [ "$autorite" != "$reste" ] || chemin=/
+  local port=${autorite##*:}
+  [ "$port" != "$autorite" ] || port=80
+  timeout 10 bash -c '
+    exec 3<>"/dev/tcp/127.0.0.1/$1" || exit 1
+    printf "%s %s HTTP/1.1\r\nHost: %s\r\nConnection: close\r\nContent-Type: application/json\r\nContent-Length: %s\r\n\r\n%s" \
+      "$2" "$3" "$4" "${#5}" "$5" >&3
+    cat <&3' _ "$port" "$methode" "$chemin" "$autorite" "$corps"
+}
+
+# statut_http ANSWER: the status code of a raw answer.
+statut_http() { sed -n '1s/^HTTP\/1\.[01] \([0-9]*\).*/\1/p' <<<"$1"; }
+
+# entete_http ANSWER NAME: the value of a header (the first one of that name).
+entete_http() {
+  local nom
+  nom=$(tr '[:upper:]' '[:lower:]' <<<"$2")
+  sed -n '1,/^\r\{0,1\}$/p' <<<"$1" | tr -d '\r' |
+    awk -v nom="$nom" 'BEGIN{FS=": "} tolower($1)==nom {sub(/^[^:]*: /, ""); print; exit}'
+}
+
+# corps_http ANSWER: the body of a raw answer.
+corps_http() { sed '1,/^\r\{0,1\}$/d' <<<"$1"; }
+
+# controle METHOD PATH [BODY]: the body of the simulator's control endpoint's answer; fails
+# on a status other than 2xx.
+controle() {
+  local reponse statut
+  reponse=$(http_brut "$1" "$OVREL_CONTROLE$2" "${3-}") || return 1
+  statut=$(statut_http "$reponse")
+  [[ "$statut" == 2?? ]] || { echo "contrôle $1 $2 : HTTP $statut" >&2; return 1; }
+  corps_http "$reponse"
+}
+
+# --- The simulator's journal ---
+
+# journal [FROM]: the requests the simulated cloud and boxes received (numbered from FROM), one
+# a line, as "n service method host path[?query] status". Status 0: no answer was sent.
+# shellcheck disable=SC2120
+journal() {
+  local corps
+  corps=$(controle GET "/journal?depuis=${1:-1}") || return 1
+  # The control endpoint writes compact JSON; one entry per line, then its fields in order.
+  sed -e 's/^{"entrees":\[//' -e 's/\],"suivant":[0-9]*}$//' -e 's/},{/}\n{/g' <<<"$corps" |
+    sed -e 's/"service":"\([^"]*\)","box":"\([^"]*\)"/"service":"\1:\2"/' \
+        -ne 's/^{"n":\([0-9]*\),"service":"\([^"]*\)","methode":"\([^"]*\)","hote":"\([^"]*\)","chemin":"\([^"]*\)","requete":"\([^"]*\)","statut":\([0-9]*\)}$/\1 \2 \3 \4 \5?\6 \7/p' |
+    sed 's/? \([0-9]*\)$/ \1/'
+}
+
+# attendre_requete REGEX [SECONDS]: waits until a line of the journal matches the extended
+# regular expression; prints the first one that does.
+attendre_requete() {
+  local fin=$((SECONDS + ${2:-20})) ligne
+  while true; do
+    ligne=$(journal | grep -E -m1 -- "$1" || true)
+    [ -n "$ligne" ] && { echo "$ligne"; return 0; }
+    ((SECONDS < fin)) || return 1
+    sleep 0.2
+  done
+}
+
+# --- The application ---
+
+application_en_cours() {
+  local pid
+  pid=$(cat "$OVREL_TRAVAIL/application.pid" 2>/dev/null) || return 1
+  [ ! -e "$OVREL_TRAVAIL/application.statut" ] && kill -0 "$pid" 2>/dev/null
+}
+
+# arreter_application [SECONDS]: the session ending (SIGTERM), as the desktop does at log-out;
+# prints the application's exit status once it has ended, fails when it does not end in time.
+arreter_application() {
+  local fin=$((SECONDS + ${1:-15}))
+  kill -TERM "$(cat "$OVREL_TRAVAIL/application.pid")" 2>/dev/null || true
+  while ((SECONDS < fin)); do
+    [ -s "$OVREL_TRAVAIL/application.statut" ] && { cat "$OVREL_TRAVAIL/application.statut"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# lancer_application ARGUMENTS...: another launch of the program with the test's environment,
+# as the desktop does for an address of the application's scheme; its exit status.
+lancer_application() {
+  timeout 30 "$OVREL_STUDIO_EXE" "$@" >>"$OVREL_TRAVAIL/lancements.log" 2>&1
+}

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The browser sign-in, end to end: Return on the sign-in screen probes the cloud and opens the
+# cloud's sign-in page in the default browser; the script then plays the browser (it loads that
+# page from the simulator, chooses the demo installer account and follows the cloud back to the
+# application's scheme), and the desktop's second launch of the program with that address hands
+# it to the running instance, whose web view turns the one-time token into a web login and shows
+# the studio.
+set -euo pipefail
+# shellcheck source=commun.sh
+source "$(dirname "$0")/commun.sh"
+
+hote="studio.$OVREL_DOMAINE:$OVREL_PORT_CLOUD"
+hote_re=${hote//./\\.}
+
+# Return on the sign-in screen is its button. Without a window manager the keyboard goes to
+# the window under the pointer. A key pressed before the window took the keyboard is lost: it
+# is pressed again only when no probe reached the cloud (a second sign-in would replace the
+# first one).
+appuyer_sur_entree() {
+  xdo mousemove --window "$OVREL_FENETRE" 200 200
+  xdo key --clearmodifiers Return
+}
+sleep 1
+appuyer_sur_entree
+fin=$((SECONDS + 25))
+encore=$((SECONDS + 5))
+until [ -s "$OVREL_NAVIGATEUR_JOURNAL" ] || ((SECONDS >= fin)); do
+  sleep 0.2
+  if ((SECONDS >= encore)); then
+    encore=$((SECONDS + 5))
+    journal | grep -q ' /sante ' || appuyer_sur_entree
+  fi
+done
+[ -s "$OVREL_NAVIGATEUR_JOURNAL" ] || echec "le navigateur n'a reçu aucune page"
+[ "$(wc -l <"$OVREL_NAVIGATEUR_JOURNAL")" -eq 1 ] || echec "le navigateur a reçu plusieurs pages : $(cat "$OVREL_NAVIGATEUR_JOURNAL")"
+page=$(head -n1 "$OVREL_NAVIGATEUR_JOURNAL")
+debut="$OVREL_BASE_CLOUD/studio/app/connexion?etat="
+[[ "$page" == "$debut"* ]] || echec "page de connexion inattendue : $page"
+etat=${page#"$debut"}
+[[ "$etat" =~ ^[A-Za-z0-9_-]{43}$ ]] || echec "état de connexion mal formé : $etat"
+ok "page de connexion ouverte dans le navigateur, état de 43 caractères"
+
+# The cloud was probed before the browser was asked.
+sonde=$(attendre_requete "^[0-9]+ cloud GET $hote_re /sante 200$" 0) || echec "pas de sonde GET /sante"
+ok "sonde : $sonde"
+
+# The browser: the sign-in page lists the demo accounts; the installer's link leads back to the
+# application's scheme.
+reponse=$(http_brut GET "$page") || echec "la page de connexion ne répond pas"
+[ "$(statut_http "$reponse")" = 200 ] || echec "page de connexion : HTTP $(statut_http "$reponse")"
+lien=$(corps_http "$reponse" | grep -o 'data-compte="installateur" href="[^"]*"' | sed 's/.*href="\([^"]*\)"/\1/; s/&amp;/\&/g')
+[ -n "$lien" ] || echec "pas de compte « installateur » sur la page de connexion"
+reponse=$(http_brut GET "$OVREL_BASE_CLOUD$lien") || echec "le choix du compte ne répond pas"
+[ "$(statut_http "$reponse")" = 302 ] || echec "choix du compte : HTTP $(statut_http "$reponse")"
+retour=$(entete_http "$reponse" Location)
+[[ "$retour" == "ovrelstudio://session?etat=$etat&jeton="* ]] || echec "retour inattendu : $retour"
+jeton=${retour##*&jeton=}
+[[ "$jeton" =~ ^[A-Za-z0-9_-]{40,128}$ ]] || echec "jeton mal formé : $jeton"
+ok "compte installateur choisi, retour vers l'application"
+
+# The desktop hands the address to a second launch of the program, which passes it on to the
+# running instance and ends.
+lancer_application "$retour" || echec "le second lancement finit avec le statut $?"
+application_en_cours || echec "la première instance s'est arrêtée"
+[ "$(fenetres_ovrel | wc -l)" -eq 1 ] || echec "il devrait rester une seule fenêtre"
+ok "second lancement passé à l'instance en cours"
+
+# The web view asks for the session page with the token (only the application knows it: the
+# browser never loads it) and the cloud sets the web login; the studio's fleet page follows.
+session=$(attendre_requete "^[0-9]+ cloud GET $hote_re /studio/app/session\\?jeton=$jeton 302$" 30) ||
+  echec "la vue web n'a pas demandé la page de session"
+n_session=${session%% *}
+ok "page de session : $session"
+studio=$(attendre_requete "^[0-9]+ cloud GET $hote_re /studio 200$" 30) || echec "la page du studio n'a pas été servie"
+((${studio%% *} > n_session)) || echec "la page du studio devait suivre la page de session"
+ok "studio connecté : $studio"
+
+# The web container now holds the window: the sign-in screen's blue button is gone and the
+# fleet page of the installer's account is drawn, with the green dot of its healthy box
+# (the simulator's page style).
+page_du_parc() {
+  (($(pixels_proches "$1" 21 81 155) < 50 && $(pixels_proches "$1" 105 198 144) > 30))
+}
+capture=$(capturer_quand connexion-studio 20 page_du_parc) ||
+  echec "la page du parc n'est pas à l'écran ($capture : $(pixels_proches "$capture" 21 81 155) pixels du bouton," \
+    "$(pixels_proches "$capture" 105 198 144) de pastille verte)"
+[ "$(xdo getwindowname "$OVREL_FENETRE")" = "Ovrel Studio" ] || echec "titre de fenêtre inattendu"
+ok "vue web du studio capturée : $capture"
+
+# Nothing on the way failed on the cloud's side.
+if journal | awk '$NF >= 500' | grep -q .; then echec "requêtes en erreur serveur"; fi
+ok "aucune erreur serveur"
+fin_du_test
