@@ -119,6 +119,20 @@ for _ in $(seq 100); do [ -s "$fd_affichage" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$fd_affichage")" GDK_BACKEND=x11 GSK_RENDERER=cairo
 rm -f "$fd_affichage"
 
+# The tour's browser: it plays the demo installer account on the simulated sign-in page.
+navigation="$etat/navigateur.log"
+: >"$navigation"
+cat >"$XDG_DATA_HOME/applications/navigateur-demo.desktop" <<DESKTOP
+[Desktop Entry]
+Type=Application
+Name=Navigateur de la démonstration
+Exec="$racine/scripts/navigateur-demo.sh" "$application" "$navigation" %u
+MimeType=x-scheme-handler/http;x-scheme-handler/https;
+NoDisplay=true
+DESKTOP
+printf 'x-scheme-handler/http=navigateur-demo.desktop\nx-scheme-handler/https=navigateur-demo.desktop\n' \
+  >>"$XDG_CONFIG_HOME/mimeapps.list"
+
 setsid dbus-run-session -- "$application" >"$etat/application.log" 2>&1 &
 pids+=("$!")
 fenetre=""
@@ -135,13 +149,15 @@ capturer() {  # name, after a short pause for the drawing to settle
 }
 echo "Captures :"
 capturer 01-connexion
-# The sign-in button is the screen's default: Return starts the sign-in (the cloud is probed,
-# then the browser is asked to open the sign-in page).
-xdotool windowactivate --sync "$fenetre" key --clearmodifiers Return 2>/dev/null || true
-capturer 02-connexion-demandee
-xdotool key --clearmodifiers Escape 2>/dev/null || true
+# The sign-in button is the screen's default: Return probes the cloud and opens the sign-in page
+# in the browser, which signs in as the demo installer; the studio's fleet page follows.
+xdotool mousemove --window "$fenetre" 200 200 key --clearmodifiers Return 2>/dev/null || true
+for _ in $(seq 50); do grep -q '^ovrelstudio:' "$navigation" && break; sleep 0.2; done
+sleep 2
+capturer 02-mes-ovrels-web
 # The application menu.
 xdotool mousemove --window "$fenetre" 40 10 click 1 2>/dev/null || true
 capturer 03-menu-application
 xdotool key --clearmodifiers Escape 2>/dev/null || true
+echo "Adresses ouvertes dans le navigateur : $navigation"
 echo "Dossier des captures : $captures"
