@@ -52,18 +52,7 @@ if ! pgrep -x avahi-daemon >/dev/null 2>&1; then
       dbus-daemon --system --fork --print-pid >"$avahi/dbus.pid"
       pids+=("$(cat "$avahi/dbus.pid")")
     fi
-    cat >"$avahi/avahi.conf" <<'CONF'
-[server]
-use-ipv4=yes
-use-ipv6=no
-allow-interfaces=lo
-[wide-area]
-enable-wide-area=no
-[publish]
-publish-hinfo=no
-publish-workstation=no
-CONF
-    setsid avahi-daemon -f "$avahi/avahi.conf" --no-drop-root --no-chroot >"$avahi/journal" 2>&1 &
+    setsid avahi-daemon -f "$racine/scripts/avahi-boucle.conf" --no-drop-root --no-chroot >"$avahi/journal" 2>&1 &
     pids+=("$!")
     sleep 1
   else

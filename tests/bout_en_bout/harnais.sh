@@ -16,6 +16,7 @@
 # The test script runs with the variables listed in commun.sh, which it sources. Exit status:
 # the test script's; 77 (skipped) only when private namespaces cannot be made here.
 set -euo pipefail
+configuration_avahi=$(cd "$(dirname "$0")/../../scripts" && pwd)/avahi-boucle.conf
 
 if [ $# -ne 5 ]; then
   echo "usage : $0 <script de test> <ovrel-studio> <ovrel-simulateur> <domaine> <dossier des captures>" >&2
@@ -134,17 +135,7 @@ mount -t tmpfs tmpfs /run/dbus
 mount -t tmpfs tmpfs /run/avahi-daemon
 dbus-daemon --system --fork --print-pid >"$travail/dbus-systeme.pid" || echec_harnais "le bus système ne démarre pas"
 pid_dbus_systeme=$(cat "$travail/dbus-systeme.pid")
-cat >"$travail/avahi.conf" <<'CONF'
-[server]
-use-ipv4=yes
-use-ipv6=no
-[wide-area]
-enable-wide-area=no
-[publish]
-publish-hinfo=no
-publish-workstation=no
-CONF
-avahi-daemon -f "$travail/avahi.conf" --no-drop-root --no-chroot --daemonize 2>"$travail/avahi.log" ||
+avahi-daemon -f "$configuration_avahi" --no-drop-root --no-chroot --daemonize 2>"$travail/avahi.log" ||
   echec_harnais "avahi-daemon ne démarre pas : $(cat "$travail/avahi.log")"
 avahi=1
 for _ in $(seq 50); do avahi-daemon -c 2>/dev/null && break; sleep 0.1; done

@@ -8,6 +8,7 @@
 #
 # Exit status 77 (skipped) only when a private namespace cannot be made here.
 set -euo pipefail
+configuration_avahi=$(cd "$(dirname "$0")/../../scripts" && pwd)/avahi-boucle.conf
 
 simulateur=$1
 projet=$2
@@ -51,17 +52,7 @@ mount -t tmpfs tmpfs /run/avahi-daemon
 dbus-daemon --system --fork --print-pid > "$travail/dbus.pid"
 pid_dbus=$(cat "$travail/dbus.pid")
 
-cat > "$travail/avahi.conf" <<'CONF'
-[server]
-use-ipv4=yes
-use-ipv6=no
-[wide-area]
-enable-wide-area=no
-[publish]
-publish-hinfo=no
-publish-workstation=no
-CONF
-avahi-daemon -f "$travail/avahi.conf" --no-drop-root --no-chroot --daemonize
+avahi-daemon -f "$configuration_avahi" --no-drop-root --no-chroot --daemonize
 for _ in $(seq 50); do avahi-daemon -c 2>/dev/null && break; sleep 0.1; done
 avahi-daemon -c 2>/dev/null || echec "avahi-daemon ne démarre pas"
 
