@@ -33,4 +33,16 @@ export GDK_BACKEND=x11
 unset WAYLAND_DISPLAY
 
 # A private session bus: the application registers its single instance there.
-dbus-run-session -- ctest --test-dir build --output-on-failure -j"$jobs"
+resultats=build/ctest-resultats.log
+set +e
+dbus-run-session -- ctest --test-dir build --output-on-failure -j"$jobs" 2>&1 | tee "$resultats"
+statut=${PIPESTATUS[0]}
+set -e
+
+# Stop the display now, so that what its last clients print on the way out comes before the
+# summary, which stays the last line of the run.
+kill "$pid_xvfb" 2>/dev/null || true
+wait "$pid_xvfb" 2>/dev/null || true
+sleep 1
+grep -E '^[0-9]+% tests passed' "$resultats" | tail -n1 || true
+exit "$statut"
