@@ -1,5 +1,7 @@
 #include "plateforme/preferences_sqlite.h"
 
+#include "plateforme/fichier_ecarte.h"
+
 #include <glib.h>
 #include <sqlite3.h>
 
@@ -97,38 +99,6 @@ std::optional<Identite> preparerFichier(const fs::path& fichier) {
     return Identite{etat.st_dev, etat.st_ino};
 }
 
-std::string horodatage(Instant instant) {
-    const std::time_t t = std::chrono::system_clock::to_time_t(instant);
-    std::tm tm {};
-    char texte[32] = "";
-    if (::gmtime_r(&t, &tm) == nullptr ||
-        std::strftime(texte, sizeof texte, "%Y%m%d-%H%M%S", &tm) == 0)
-        return "0";
-    return texte;
-}
-
-bool existe(const fs::path& chemin) {
-    struct stat etat {};
-    return ::lstat(chemin.c_str(), &etat) == 0;
-}
-
-// Moves an unreadable store aside, keeping it for whoever wants to look at it, with its
-// journals: a journal left next to a new store could be replayed into it.
-std::optional<fs::path> ecarter(const fs::path& fichier, const Horloge& horloge) {
-    const std::string base = fichier.string() + ".illisible-" + horodatage(horloge.maintenant());
-    fs::path cible = base;
-    for (int n = 1; existe(cible); ++n) {
-        if (n > 1000) return std::nullopt;
-        cible = base + "-" + std::to_string(n);
-    }
-    if (::rename(fichier.c_str(), cible.c_str()) != 0) return std::nullopt;
-    for (const char* suffixe : {"-wal", "-journal"}) {
-        const std::string compagnon = fichier.string() + suffixe;
-        if (existe(compagnon)) ::rename(compagnon.c_str(), (cible.string() + suffixe).c_str());
-    }
-    ::unlink((fichier.string() + "-shm").c_str());
-    return cible;
-}
 
 }  // namespace
 
@@ -317,7 +287,7 @@ std::unique_ptr<PreferencesSqlite> PreferencesSqlite::ouvrir(const fs::path& fic
             struct stat etat {};
             if (::stat(fichier.c_str(), &etat) == 0 &&
                 Identite{etat.st_dev, etat.st_ino} == t.identite) {
-                ecarte = ecarter(fichier, horloge);
+                ecarte = ecarterFichierIllisible(fichier, horloge.maintenant());
                 if (!ecarte) return nullptr;
             }
         }

@@ -1,5 +1,7 @@
 #include "plateforme/soup/http_soup.h"
 
+#include "plateforme/fichier_ecarte.h"
+
 #include "app/constantes.h"
 #include "plateforme/adresse.h"
 
@@ -63,20 +65,7 @@ std::optional<fs::path> ecarterSiIllisible(const fs::path& fichier) {
     const int primaire = code & 0xff;
     if (primaire != SQLITE_NOTADB && primaire != SQLITE_CORRUPT) return std::nullopt;
 
-    GDateTime* maintenant = g_date_time_new_now_utc();
-    gchar* date = g_date_time_format(maintenant, "%Y%m%d-%H%M%S");
-    const std::string prefixe = fichier.string() + ".illisible-" + (date ? date : "0");
-    g_free(date);
-    g_date_time_unref(maintenant);
-    fs::path cible = prefixe;
-    for (int n = 1; existe(cible); ++n) {
-        if (n > 1000) return std::nullopt;
-        cible = prefixe + "-" + std::to_string(n);
-    }
-    if (::rename(fichier.c_str(), cible.c_str()) != 0) return std::nullopt;
-    const std::string journal = fichier.string() + "-journal";
-    if (existe(journal)) ::rename(journal.c_str(), (cible.string() + "-journal").c_str());
-    return cible;
+    return ecarterFichierIllisible(fichier, std::chrono::system_clock::now());
 }
 
 // RFC 9110 token: method names and header field names.
