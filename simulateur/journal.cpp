@@ -29,6 +29,7 @@ boost::json::object Journal::enJson(std::uint64_t depuis) const {
         o["chemin"] = e.chemin;
         o["requete"] = e.requete;
         o["statut"] = e.statut;
+        if (!e.agent.empty()) o["agent"] = e.agent;
         liste.push_back(std::move(o));
     }
     boost::json::object r;

@@ -19,6 +19,7 @@ struct EntreeJournal {
     std::string chemin;
     std::string requete;       // raw query, empty when none
     int statut = 0;            // 0: no answer was sent (connection reset, client gone, mute box)
+    std::string agent;         // User-Agent header, empty when none
 };
 
 class Journal {

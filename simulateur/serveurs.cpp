@@ -29,7 +29,9 @@ EntreeJournal entreeDe(SoupServerMessage* message, const Journalisation& j, int 
         e.chemin = g_uri_get_path(uri);
         if (const char* q = g_uri_get_query(uri)) e.requete = q;
     }
-    if (const char* h = soup_message_headers_get_one(soup_server_message_get_request_headers(message), "Host")) e.hote = h;
+    SoupMessageHeaders* entetes = soup_server_message_get_request_headers(message);
+    if (const char* h = soup_message_headers_get_one(entetes, "Host")) e.hote = h;
+    if (const char* a = soup_message_headers_get_one(entetes, "User-Agent")) e.agent = a;
     e.statut = statut;
     return e;
 }

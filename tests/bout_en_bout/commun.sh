@@ -143,9 +143,16 @@ journal() {
   corps=$(controle GET "/journal?depuis=${1:-1}") || return 1
   # The control endpoint writes compact JSON; one entry per line, then its fields in order.
   sed -e 's/^{"entrees":\[//' -e 's/\],"suivant":[0-9]*}$//' -e 's/},{/}\n{/g' <<<"$corps" |
+    sed -e 's/,"agent":"\([^"\\]\|\\.\)*"}$/}/' |
     sed -e 's/"service":"\([^"]*\)","box":"\([^"]*\)"/"service":"\1:\2"/' \
         -ne 's/^{"n":\([0-9]*\),"service":"\([^"]*\)","methode":"\([^"]*\)","hote":"\([^"]*\)","chemin":"\([^"]*\)","requete":"\([^"]*\)","statut":\([0-9]*\)}$/\1 \2 \3 \4 \5?\6 \7/p' |
     sed 's/? \([0-9]*\)$/ \1/'
+}
+
+# agent_requete N: the User-Agent header of the journal's request number N (empty when none).
+agent_requete() {
+  controle GET "/journal?depuis=$1" |
+    sed -n 's/^{"entrees":\[{"n":'"$1"',"[^{}]*,"agent":"\([^"]*\)"}.*/\1/p'
 }
 
 # attendre_requete REGEX [SECONDS]: waits until a line of the journal matches the extended

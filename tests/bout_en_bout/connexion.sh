@@ -71,6 +71,12 @@ session=$(attendre_requete "^[0-9]+ cloud GET $hote_re /studio/app/session\\?jet
   echec "la vue web n'a pas demandé la page de session"
 n_session=${session%% *}
 ok "page de session : $session"
+# Only the web view knows the token: the request came from it, with the application's exact
+# user agent (the cloud may rely on it).
+agent_attendu='Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like Gecko) Version/17.0 Safari/605.1.15 OvrelStudio/0.6.2'
+agent=$(agent_requete "$n_session")
+[ "$agent" = "$agent_attendu" ] || echec "agent de la page de session : « $agent »"
+ok "agent de la vue web : exact"
 studio=$(attendre_requete "^[0-9]+ cloud GET $hote_re /studio 200$" 30) || echec "la page du studio n'a pas été servie"
 ((${studio%% *} > n_session)) || echec "la page du studio devait suivre la page de session"
 ok "studio connecté : $studio"
