@@ -195,9 +195,12 @@ std::optional<fs::path> DialoguesGtk::enregistrer(const std::string& titre, cons
     return fs::path(fichier->get_path());
 }
 
-std::vector<fs::path> DialoguesGtk::ouvrir(const std::string& titre, const std::string& message,
-                                           const std::string& bouton, bool plusieurs) {
-    auto dialogue = choixFichier(principale_, titre, GTK_FILE_CHOOSER_ACTION_OPEN, bouton);
+std::vector<fs::path> DialoguesGtk::choisirDesFichiers(Genre genre, const std::string& titre,
+                                                       const std::string& message, const std::string& bouton,
+                                                       bool plusieurs) {
+    const GtkFileChooserAction action =
+        genre == Genre::dossier ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER : GTK_FILE_CHOOSER_ACTION_OPEN;
+    auto dialogue = choixFichier(principale_, titre, action, bouton);
     dialogue->set_select_multiple(plusieurs);
     Gtk::Label texte(message);
     texte.set_wrap(true);
@@ -206,7 +209,7 @@ std::vector<fs::path> DialoguesGtk::ouvrir(const std::string& titre, const std::
     Gtk::FileChooserDialog* choix = dialogue.get();
 
     Affiche affiche;
-    affiche.genre = Genre::ouvrir;
+    affiche.genre = genre;
     affiche.titre = titre;
     affiche.message = message;
     affiche.boutons = {bouton, ANNULER};
@@ -217,24 +220,13 @@ std::vector<fs::path> DialoguesGtk::ouvrir(const std::string& titre, const std::
     return fichiersChoisis(*dialogue);
 }
 
-std::optional<fs::path> DialoguesGtk::dossier(const std::string& titre, const std::string& message) {
-    auto dialogue = choixFichier(principale_, titre, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "Choisir");
-    Gtk::Label texte(message);
-    texte.set_wrap(true);
-    texte.set_margin(8);
-    if (!message.empty()) dialogue->get_content_area()->prepend(texte);
-    Gtk::FileChooserDialog* choix = dialogue.get();
+std::vector<fs::path> DialoguesGtk::ouvrir(const std::string& titre, const std::string& message,
+                                           const std::string& bouton, bool plusieurs) {
+    return choisirDesFichiers(Genre::ouvrir, titre, message, bouton, plusieurs);
+}
 
-    Affiche affiche;
-    affiche.genre = Genre::dossier;
-    affiche.titre = titre;
-    affiche.message = message;
-    affiche.boutons = {"Choisir", ANNULER};
-    affiche.designer = [choix](const fs::path& chemin) {
-        return choix->set_file(Gio::File::create_for_path(chemin.string()));
-    };
-    if (executer(*dialogue, std::move(affiche), {GTK_RESPONSE_ACCEPT, GTK_RESPONSE_CANCEL}) != 0) return std::nullopt;
-    auto choisis = fichiersChoisis(*dialogue);
+std::optional<fs::path> DialoguesGtk::dossier(const std::string& titre, const std::string& message) {
+    auto choisis = choisirDesFichiers(Genre::dossier, titre, message, "Choisir", false);
     if (choisis.empty()) return std::nullopt;
     return choisis.front();
 }

@@ -76,6 +76,11 @@ private:
     // chosen button in `affiche.boutons`, or -1 for any other way of closing it.
     // `reponses` gives the GTK response id of each button.
     int executer(Gtk::Dialog& dialogue, Affiche affiche, const std::vector<int>& reponses);
+    // A file chooser (files to open, or a folder) with `message` above it and `bouton` to
+    // accept; empty when cancelled.
+    std::vector<std::filesystem::path> choisirDesFichiers(Genre genre, const std::string& titre,
+                                                          const std::string& message, const std::string& bouton,
+                                                          bool plusieurs);
 
     Gtk::Window* principale_ = nullptr;
     Crochet crochet_;
