@@ -40,9 +40,6 @@ namespace ovrel {
 // The one box finder; its port comes with local discovery.
 class ChercheurBox;
 
-// A download, as the web view's adapter numbers them.
-using IdTelechargement = std::uint64_t;
-
 // The ports the object works through. They outlive it.
 struct PortsDelegue {
     Http& http;

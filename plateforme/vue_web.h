@@ -1,11 +1,14 @@
 // The embedded web view. The WebKitGTK adapter presents the application's user agent, keeps
-// its data in a persistent store and reports its events to the application object.
+// its data in a persistent store and reports its events to one listener, the application
+// object: the adapter only translates what the engine says, every decision is the listener's.
 #pragma once
 
 #include "plateforme/cookie.h"
 #include "plateforme/http.h"
 
 #include <chrono>
+#include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,9 +16,99 @@
 
 namespace ovrel {
 
+// A download, as the web view's adapter numbers them (from 1, never reused).
+using IdTelechargement = std::uint64_t;
+
+// How a navigation came about.
+enum class GenreNavigation { lien, formulaire, formulaireRenvoye, historique, rechargement, autre };
+
+// A navigation the view is about to make.
+struct ActionNavigation {
+    std::optional<std::string> url;  // absent when the request has none
+    std::string methode = "GET";     // upper-cased
+    GenreNavigation genre = GenreNavigation::autre;
+    bool redirection = false;
+    // Whether it targets the main frame. The engine cannot always tell (an iframe's navigation
+    // looks like a top-level one): absent then.
+    std::optional<bool> cadrePrincipal;
+    // A link with a target: the page asks for a new window.
+    bool nouvelleFenetre = false;
+};
+
+// A response the view received for a navigation.
+struct ReponseNavigation {
+    std::optional<std::string> url;
+    int statut = 0;                                   // 0 when the response is not HTTP
+    std::string typeMime;
+    std::optional<std::string> dispositionContenu;    // the "Content-Disposition" header
+    std::string methode = "GET";                      // of the request, upper-cased
+    bool cadrePrincipal = true;
+    bool typeAffichable = true;                       // the engine can show this type
+};
+
+enum class DecisionNavigation { autoriser, annuler, telecharger };
+
+// A page whose certificate the engine refused.
+struct EchecCertificat {
+    std::string url;
+    std::string hote;
+    std::string sujet;        // the certificate's subject, as the engine reads it
+    unsigned drapeaux = 0;    // GTlsCertificateFlags
+};
+
+// A message a page posted to one of the handlers the view listens to.
+struct MessageScript {
+    std::string nom;                       // the handler's name
+    std::string corps;                     // the message's value, as JSON text
+    std::optional<std::string> origine;    // the posting page's origin, when known
+    std::optional<bool> cadrePrincipal;    // whether the main frame posted it, when known
+};
+
+// What the view reports, on the main context. Every event is of the main frame unless it says
+// otherwise.
+class EvenementsVueWeb {
+public:
+    virtual ~EvenementsVueWeb() = default;
+
+    // The view committed to a new page; its address is the view's `urlCourante()`.
+    virtual void adresseEngagee() = 0;
+    // The page finished loading.
+    virtual void chargementTermine() = 0;
+    // The load failed, before its page was committed (`avantEngagement`) or after.
+    virtual void chargementEchoue(const std::optional<std::string>& url, const ErreurTransport& erreur,
+                                  bool avantEngagement) = 0;
+    // Any frame. Answered at once (a question to the user runs a nested main loop meanwhile).
+    virtual DecisionNavigation deciderNavigation(const ActionNavigation& action) = 0;
+    // Any frame, as `cadrePrincipal` says.
+    virtual DecisionNavigation deciderReponse(const ReponseNavigation& reponse) = 0;
+    // A link with a target or a script asked for a window; the view never makes a second one.
+    virtual void nouvelleFenetreDemandee(const std::optional<std::string>& url) = 0;
+    // A page's certificate was refused. True: the view accepts this certificate for this host
+    // from now on and loads the address again.
+    virtual bool certificatRefuse(const EchecCertificat& echec) = 0;
+    // A message on one of the handlers of `ecouterMessages`.
+    virtual void messageScript(const MessageScript& message) = 0;
+
+    // A download started, from a navigation decision or on its own.
+    virtual void telechargementCommence(IdTelechargement id, const std::optional<std::string>& url) = 0;
+    // Where to save it; `repondre` runs once, now or later, with the file, or with nothing to
+    // cancel the download.
+    virtual void destinationTelechargement(IdTelechargement id, const std::string& nomPropose,
+                                           std::function<void(std::optional<std::filesystem::path>)> repondre) = 0;
+    virtual void telechargementTermine(IdTelechargement id) = 0;
+    // A failed download reports no end afterwards.
+    virtual void telechargementEchoue(IdTelechargement id, const ErreurTransport& erreur) = 0;
+};
+
 class VueWeb {
 public:
     virtual ~VueWeb() = default;
+
+    // The one listener of the view's events (nullptr: none; events are then dropped and every
+    // decision is the engine's own).
+    virtual void definirEcouteur(EvenementsVueWeb* ecouteur) = 0;
+    // Pages may post messages to a handler of this name; they reach the listener.
+    virtual void ecouterMessages(const std::string& nom) = 0;
 
     virtual void charger(const std::string& url, std::chrono::milliseconds delai = std::chrono::seconds(60)) = 0;
     virtual void recharger() = 0;

@@ -74,6 +74,9 @@ public:
     // (as any stopped load), and `delaiDepasse()` tells that the time-out stopped it. The timer
     // ends with the first load that finishes once this one has started (a link followed
     // meanwhile included); the end of a load this call replaced does not count.
+    void definirEcouteur(EvenementsVueWeb* ecouteur) override { ecouteur_ = ecouteur; }
+    void ecouterMessages(const std::string&) override {}
+
     void charger(const std::string& url, std::chrono::milliseconds delai = std::chrono::seconds(60)) override;
     void recharger() override;
     // The view's current address ("about:blank" included), absent when it has none.
@@ -114,6 +117,7 @@ private:
     // Loads asked for by `charger` whose start has not been reported yet.
     int demarragesAttendus_ = 0;
     bool delaiDepasse_ = false;
+    EvenementsVueWeb* ecouteur_ = nullptr;
     std::function<void()> chargementTermine_;
     std::function<void()> changementAdresse_;
 };

@@ -33,6 +33,9 @@ class VueWebFaux final : public VueWeb {
 public:
     explicit VueWebFaux(Minuteries& filePrincipale) : file_(filePrincipale) {}
 
+    void definirEcouteur(EvenementsVueWeb* e) override { ecouteur = e; }
+    void ecouterMessages(const std::string& nom) override { messagesEcoutes.push_back(nom); }
+
     // Records the load; the current address changes only when the test says so (`url`), as a
     // real view changes it only once a page is committed.
     void charger(const std::string& adresse, std::chrono::milliseconds delai) override {
@@ -47,6 +50,10 @@ public:
     void cookies(std::function<void(std::vector<Cookie>)> completion) override;
     void ajouterCookie(const Cookie& cookie, std::function<void()> completion) override;
     void effacerDonnees(std::function<void()> completion) override;
+
+    // The listener the application object installed, for the test to play the view's events.
+    EvenementsVueWeb* ecouteur = nullptr;
+    std::vector<std::string> messagesEcoutes;
 
     std::optional<std::string> url;
     std::vector<ChargementWeb> chargements;
