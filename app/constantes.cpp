@@ -2,13 +2,28 @@
 
 #include <glib.h>
 
-#include <cstdlib>
 
 namespace ovrel {
 
 namespace {
 std::string domaine(std::string_view prefixe) { return std::string(prefixe) + std::string(DOMAINE_CLOUD); }
+
+// The studio address of the launch configuration, and whether an address was computed from it.
+struct Studio {
+    std::optional<std::string> configure;
+    bool fige = false;
+};
+Studio& studio() {
+    static Studio s;
+    return s;
+}
 }  // namespace
+
+bool etablirConfiguration(const Configuration& configuration) {
+    if (studio().fige) return false;
+    studio().configure = configuration.urlStudio;
+    return true;
+}
 
 const std::string& HOTE_STUDIO() { static const std::string v = domaine("studio."); return v; }
 const std::string& HOTE_SITE_WEB() { static const std::string v = domaine("www."); return v; }
@@ -31,8 +46,8 @@ std::string baseCloudDepuis(std::string_view urlStudio) {
 
 const std::string& URL_STUDIO() {
     static const std::string v = [] {
-        const char* valeur = std::getenv("OVREL_STUDIO_URL");
-        return urlStudioDepuis(valeur ? std::optional<std::string>(valeur) : std::nullopt);
+        studio().fige = true;
+        return urlStudioDepuis(studio().configure);
     }();
     return v;
 }

@@ -1,10 +1,11 @@
 // Module constants: version, cloud endpoints, update channel, URL scheme, identity colours.
 //
-// The cloud addresses derive from the studio base address, read once from OVREL_STUDIO_URL
-// (verbatim: no trimming, no check) or defaulting to the studio host. Each is computed on first
-// use and never changes afterwards, whatever happens to the environment.
+// The cloud addresses derive from the studio base address that the launch configuration gives
+// (verbatim: no trimming, no check), or from the studio host by default. Each is computed on
+// first use and never changes afterwards.
 #pragma once
 
+#include "app/configuration.h"
 #include "plateforme/couleur.h"
 
 #include <optional>
@@ -14,10 +15,14 @@
 #ifndef OVREL_DOMAINE_CLOUD
 #error "OVREL_DOMAINE_CLOUD doit être défini par la construction"
 #endif
+// The project's version, given by the build from its one source (the CMake project version).
+#ifndef OVREL_VERSION
+#error "OVREL_VERSION doit être défini par la construction"
+#endif
 
 namespace ovrel {
 
-inline constexpr std::string_view VERSION_APP = "0.6.2";
+inline constexpr std::string_view VERSION_APP = OVREL_VERSION;
 inline constexpr std::string_view DOMAINE_CLOUD = OVREL_DOMAINE_CLOUD;
 inline constexpr std::string_view SCHEMA_APP = "ovrelstudio";
 inline constexpr std::string_view CHEMIN_MANIFESTE = "/studio/maj/linux-natif.json";
@@ -25,7 +30,7 @@ inline constexpr std::string_view CHEMIN_MANIFESTE = "/studio/maj/linux-natif.js
 // The web view presents exactly this user agent; the cloud may rely on it.
 inline constexpr std::string_view AGENT_UTILISATEUR =
     "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like Gecko) "
-    "Version/17.0 Safari/605.1.15 OvrelStudio/0.6.2";
+    "Version/17.0 Safari/605.1.15 OvrelStudio/" OVREL_VERSION;
 
 inline constexpr Couleur FOND_OVREL{0.082, 0.071, 0.063, 1.0};
 inline constexpr Couleur OR_OVREL{0.847, 0.671, 0.416, 1.0};
@@ -38,6 +43,10 @@ const std::string& HOTE_CONNEXION(); // "auth." + domain: the sign-in host
 const std::string& HOTE_PORTAIL();   // "portail." + domain
 const std::string& SUFFIXE_BOX();    // ".box." + domain: boxes behind the cloud tunnel
 const std::string& URL_PORTAIL();    // HTTPS root of the portal host, handed to a box being built
+
+// Gives the studio base address of the launch configuration, before any address is used. Once
+// an address has been computed nothing changes any more: false then.
+bool etablirConfiguration(const Configuration& configuration);
 
 const std::string& URL_STUDIO();
 const std::string& BASE_CLOUD();

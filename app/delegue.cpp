@@ -2,6 +2,7 @@
 // validation and the window's delegate.
 #include "app/delegue.h"
 
+#include <array>
 #include <chrono>
 #include <utility>
 
@@ -12,17 +13,25 @@ namespace {
 constexpr const char* SCRIPT_AVANT_DE_QUITTER = "window.ovrelAvantDeQuitter ? window.ovrelAvantDeQuitter() : 0";
 // How long the back control waits for that hook.
 constexpr std::chrono::milliseconds ATTENTE_AVANT_DE_QUITTER{700};
+
+// The menu actions this object carries out; each flow adds its own as it arrives.
+constexpr std::array<std::string_view, 4> ACTIONS = {"verifierMiseAJourManuelle", "deconnexion", "actionRetour",
+                                                     "actionConnexionOvrel"};
 }  // namespace
 
-Delegue::Delegue(PortsDelegue p) : ports(p) {}
+Delegue::Delegue(PortsDelegue p, Configuration configuration)
+    : ports_(p), configuration_(std::move(configuration)), sessions_(p.navigateur) {}
 
-Delegue::~Delegue() {
-    // The timers would do nothing once the object is gone; they need not fire at all.
-    windowDidMiniaturize();
+Delegue::~Delegue() { attacherVueWeb(nullptr); }
+
+void Delegue::attacherVueWeb(VueWeb* vue) {
+    if (web_ != nullptr && web_ != vue) web_->definirEcouteur(nullptr);
+    web_ = vue;
+    if (web_ != nullptr) web_->definirEcouteur(this);
 }
 
 void Delegue::applicationDidFinishLaunching() {
-    ports.ecrans.afficher(Ecran::connexion);
+    ports_.ecrans.afficher(Ecran::connexion);
     // The first screen is chosen only once the saved session is in the web view.
     restaurerCookies(vivant_.garder([this] { verifierMiseAJour(false); }));
 }
@@ -30,69 +39,60 @@ void Delegue::applicationDidFinishLaunching() {
 void Delegue::montrerConnexion() {
     if (!sortieDeFicheConfirmee()) return;
     oublierLaFiche();
-    // The box finder's browsing stops here too, once local discovery is part of the object.
-    windowDidMiniaturize();
-    roleRoute = false;
-    ports.ecrans.afficher(Ecran::connexion);
+    // The box finder's browsing and the fleet heartbeat stop here too, once they exist.
+    ports_.ecrans.afficher(Ecran::connexion);
 }
 
 void Delegue::montrerWeb() {
-    windowDidMiniaturize();
-    ports.ecrans.afficher(Ecran::web);
+    // The fleet heartbeat stops here, once the fleet screen has one.
+    ports_.ecrans.afficher(Ecran::web);
 }
 
 void Delegue::actionRetour() {
+    // The page's hook is being asked for an earlier press: this is the same back.
+    if (delaiRetour_ && delaiRetour_->active()) return;
     if (!sortieDeFicheConfirmee()) return;
     // Copied now: the action may well set another one.
-    std::function<void()> action = retourAction ? retourAction : vivant_.garder([this] { montrerConnexion(); });
+    std::function<void()> action = retourAction_ ? retourAction_ : vivant_.garder([this] { montrerConnexion(); });
 
-    if (ports.ecrans.affiche() != Ecran::web || web == nullptr) {
+    if (ports_.ecrans.affiche() != Ecran::web || web_ == nullptr) {
         action();
         return;
     }
 
     // Whichever comes first, the hook's answer or the delay, runs the action; the other finds
     // it done.
-    struct Unique {
-        bool fait = false;
-        std::weak_ptr<Minuterie> delai;  // weak: the timer holds this very state
-    };
-    auto unique = std::make_shared<Unique>();
-    auto lancer = [unique, action = std::move(action)] {
-        if (unique->fait) return;
-        unique->fait = true;
-        if (auto delai = unique->delai.lock()) delai->annuler();
+    auto fait = std::make_shared<bool>(false);
+    auto lancer = vivant_.garder([this, fait, action = std::move(action)] {
+        if (*fait) return;
+        *fait = true;
+        delaiRetour_.reset();
         action();
-    };
-    unique->delai = ports.minuteries.apres(ATTENTE_AVANT_DE_QUITTER, vivant_.garder(lancer));
-    web->evaluer(SCRIPT_AVANT_DE_QUITTER,
-                 vivant_.garder([lancer](std::optional<std::string>, std::optional<ErreurTransport>) { lancer(); }));
+    });
+    delaiRetour_ = ports_.minuteries.apres(ATTENTE_AVANT_DE_QUITTER, lancer);
+    web_->evaluer(SCRIPT_AVANT_DE_QUITTER, [lancer](std::optional<std::string>, std::optional<ErreurTransport>) mutable {
+        lancer();
+    });
 }
 
 bool Delegue::validerElementMenu(std::string_view action) const {
     if (action == "imprimerPage") {
-        return ports.ecrans.fenetreExiste() && ports.ecrans.affiche() == Ecran::web && web != nullptr &&
-               web->urlCourante().has_value();
+        return ports_.ecrans.fenetreExiste() && ports_.ecrans.affiche() == Ecran::web && web_ != nullptr &&
+               web_->urlCourante().has_value();
     }
-    return true;
+    for (std::string_view connue : ACTIONS)
+        if (action == connue) return true;
+    return false;
 }
 
 bool Delegue::windowShouldClose() { return sortieDeFicheConfirmee(); }
 
 void Delegue::windowWillClose() {
-    windowDidMiniaturize();
-    // The box finder's browsing stops here too, once local discovery is part of the object.
+    // The fleet heartbeat, then the box finder's browsing, stop here once they exist.
 }
 
 void Delegue::windowDidMiniaturize() {
-    if (minuteurParc) {
-        minuteurParc->annuler();
-        minuteurParc.reset();
-    }
-    if (minuteurVu) {
-        minuteurVu->annuler();
-        minuteurVu.reset();
-    }
+    // The fleet heartbeat stops here once the fleet screen has one.
 }
 
 }  // namespace ovrel

@@ -1,16 +1,20 @@
-// The one application object: all of the session state and every flow of the application.
+// The one front object of the application: every operation by its name.
 //
 // It talks to the outside only through the ports it is given (HTTP, user defaults, clock,
-// timers, dialogs, screens, desktop, and the web view once the window has made it), so that
-// every flow runs headless in tests. Everything runs on the main context; every closure that
-// runs later holds the object's liveness token and does nothing once the object is gone.
+// timers, dialogs, screens, desktop, the browser, and the web view once the window has made
+// it), and hears the outside through those ports' event interfaces (the web view's events, the
+// application's links), so that every flow runs headless in tests. Everything runs on the main
+// context; every closure that runs later holds the object's liveness token and does nothing
+// once the object is gone.
 //
-// The operations are defined in the folder of the subsystem they belong to (app/ for the shell
-// and the update check, web/ for the label-sheet guard, the quit and the cookies, …).
+// The state of each concern lives in a small object of its own, owned here (the browser
+// sessions of the sign-in, the label-sheet guard and the quit, …). The operations are defined in
+// the folder of the subsystem they belong to (app/ for the shell and the update check, web/ for
+// the guard, the quit, the cookies and the web view's events, connexion/ for the sign-in).
 #pragma once
 
-#include "atelier/atelier.h"
-#include "connexion/session.h"
+#include "app/configuration.h"
+#include "connexion/sessions_navigateur.h"
 #include "plateforme/dialogues.h"
 #include "plateforme/ecrans.h"
 #include "plateforme/horloge.h"
@@ -21,24 +25,15 @@
 #include "plateforme/systeme.h"
 #include "plateforme/vivant.h"
 #include "plateforme/vue_web.h"
-#include "sante/lecture_parc.h"
-#include "sante/suivi_vu.h"
+#include "web/gardien_sortie.h"
 
-#include <cstdint>
-#include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace ovrel {
-
-// The one box finder; its port comes with local discovery.
-class ChercheurBox;
 
 // The ports the object works through. They outlive it.
 struct PortsDelegue {
@@ -58,15 +53,23 @@ enum class ReponseTerminaison {
     plusTard  // the answer comes later, through the `terminer` action given with the request
 };
 
-class Delegue {
+// Where an application link comes from: the desktop (the program's arguments, a later launch)
+// or a page of the web view.
+enum class OrigineLien { bureau, page };
+
+class Delegue final : public EvenementsVueWeb {
 public:
-    explicit Delegue(PortsDelegue ports);
-    ~Delegue();
+    Delegue(PortsDelegue ports, Configuration configuration);
+    ~Delegue() override;
     Delegue(const Delegue&) = delete;
     Delegue& operator=(const Delegue&) = delete;
 
-    // The window made its web view (or lost it: nullptr). The view outlives its attachment.
-    void attacherVueWeb(VueWeb* vue) { web = vue; }
+    // The window made its web view (or lost it: nullptr); the object becomes the view's
+    // listener. The view outlives its attachment.
+    void attacherVueWeb(VueWeb* vue);
+
+    // What the launcher read when the application started.
+    const Configuration& configuration() const { return configuration_; }
 
     // --- Launch, window, menu and screens ---
 
@@ -78,15 +81,20 @@ public:
     // The web container; it asks no guard.
     void montrerWeb();
     // The back control of the web container: the page's own hook gets 0.7 s before the back
-    // action (`retourAction`, or the sign-in screen) runs, exactly once.
+    // action (the one the page's opener set, or the sign-in screen) runs, exactly once. A press
+    // while the hook is being asked is the same back.
     void actionRetour();
-    // Whether the menu item with this action is enabled ("imprimerPage" needs the web screen
-    // with a page; every other action is enabled).
+    // What the web container's back control leads to: every flow that opens a page there says
+    // where the user came from.
+    void definirRetourAction(std::function<void()> action) { retourAction_ = std::move(action); }
+    // Whether the menu item with this action is enabled: "imprimerPage" needs the web screen
+    // with a page; the other actions of this object are enabled; an action it does not have
+    // (yet) is not.
     bool validerElementMenu(std::string_view action) const;
     bool windowShouldClose();
     void windowWillClose();
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
-    // Stops the fleet heartbeat: cancels and clears `minuteurParc`, then `minuteurVu`.
+    // The window was minimised: the fleet heartbeat stops (once the fleet screen has one).
     void windowDidMiniaturize();
 
     // --- Update check ---
@@ -112,6 +120,8 @@ public:
     // A quit request: refused by the guard, or answered later (exactly once, through
     // `terminer`) once the cookies are saved, and never later than 1.5 s.
     ReponseTerminaison applicationShouldTerminate(std::function<void()> terminer);
+    // Whether the page shown is an unsecured label sheet.
+    bool ficheAGarder() const { return gardien_.ficheAGarder(); }
 
     // --- Browser sign-in and sign-out ---
 
@@ -132,66 +142,49 @@ public:
     // Opens the cloud's sign-out page in the default browser, unless a session is running.
     void fermerSessionSafari();
 
+    // --- Application links ---
+
+    // A link of the application's own scheme: the browser's return from the sign-in page
+    // (from the desktop only), or a link of a page. Every link of the scheme comes here.
+    void lienDeLApp(const std::string& url, OrigineLien origine);
+
     // --- Dialogs ---
 
     // The application's plain modal alert with one "OK" button.
     void alerte(const std::string& titre, const std::string& message);
 
-    // --- Ports ---
+    // --- The web view's events ---
 
-    PortsDelegue ports;
-    // The web view, absent until the window makes it.
-    VueWeb* web = nullptr;
-
-    // --- Stored state, in declaration order ---
-    // The window is the `Ecrans` port; the screens and their widgets live in the toolkit's
-    // screens, which receive what they show from the operations above.
-
-    std::shared_ptr<SessionNavigateur> sessionSafari;
-    std::map<IdTelechargement, std::filesystem::path> destinationsTelechargement;
-    bool ficheAGarder = false;
-    bool mettreEnAvantNouveauCode = false;
-    std::map<std::string, FicheRegistre> registreAtelier;
-    std::optional<std::string> urlAffichee;
-    std::set<IdTelechargement> telechargementsLivret;
-    std::optional<std::string> impressionDe;
-    bool livretEnVol = false;
-    Instant finDerniereImpression = PASSE_LOINTAIN;
-    bool fabricationEnCours = false;
-    std::function<void()> retourAction;
-    // Set once and never replaced.
-    std::shared_ptr<ChercheurBox> chercheur;
-    std::vector<std::string> clesAffichees;
-    std::vector<std::string> clesAtelier;
-    std::vector<OvrelParc> parc;
-    std::string parcOrganisation;
-    std::string parcCompte;
-    bool parcHorsLigne = false;
-    bool roleRoute = false;
-    SanteParc santeParc;
-    std::set<std::string> depliees;
-    std::vector<SuiviVu> suivisVu;
-    std::vector<ActionSante> actionsAffichees;
-    Instant parcRecuLe = PASSE_LOINTAIN;
-    bool chargementParcEnCours = false;
-    std::shared_ptr<Minuterie> minuteurParc;
-    std::shared_ptr<Minuterie> minuteurVu;
-    bool finAcquittee = false;
-    Instant derniereDemandeSession = PASSE_LOINTAIN;
+    void adresseEngagee() override;
+    void chargementTermine() override;
+    void chargementEchoue(const std::optional<std::string>& url, const ErreurTransport& erreur,
+                          bool avantEngagement) override;
+    DecisionNavigation deciderNavigation(const ActionNavigation& action) override;
+    DecisionNavigation deciderReponse(const ReponseNavigation& reponse) override;
+    void nouvelleFenetreDemandee(const std::optional<std::string>& url) override;
+    bool certificatRefuse(const EchecCertificat& echec) override;
+    void messageScript(const MessageScript& message) override;
+    void telechargementCommence(IdTelechargement id, const std::optional<std::string>& url) override;
+    void destinationTelechargement(IdTelechargement id, const std::string& nomPropose,
+                                   std::function<void(std::optional<std::filesystem::path>)> repondre) override;
+    void telechargementTermine(IdTelechargement id) override;
+    void telechargementEchoue(IdTelechargement id, const ErreurTransport& erreur) override;
 
 private:
-    // The guard's question is open: a modal dialog runs a nested main loop, which may deliver
-    // another attempt to leave the same sheet meanwhile.
-    bool questionFicheOuverte_ = false;
-    // A quit is waiting for its answer.
-    bool finEnAttente_ = false;
-    // The reachability probe of a sign-in is on its way: a second press meanwhile is the same
-    // sign-in.
-    bool sondeConnexionEnVol_ = false;
-    // What `sessionSafari` is: a sign-in (waiting for its return) or a sign-out.
-    bool sessionSafariEstConnexion_ = false;
-    // Numbers the browser sessions: a completion counts only for the session still running.
-    std::uint64_t numeroSessionSafari_ = 0;
+    // Whether the window shows the web container with an unsecured label sheet in it.
+    bool ficheALEcran() const;
+
+    PortsDelegue ports_;
+    const Configuration configuration_;
+    // The web view, absent until the window makes it.
+    VueWeb* web_ = nullptr;
+    // What the web container's back control leads to; the sign-in screen when absent.
+    std::function<void()> retourAction_;
+    // The back control's wait for the page's hook.
+    std::unique_ptr<Minuterie> delaiRetour_;
+
+    SessionsNavigateur sessions_;
+    GardienSortie gardien_;
 
     Vivant vivant_;
 };

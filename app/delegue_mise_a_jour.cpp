@@ -18,7 +18,7 @@ void Delegue::verifierMiseAJour(bool manuel) {
     requete.delai = std::chrono::seconds(60);
     requete.ignorerCache = true;
     // Whatever the status, a body that reads as a manifest is used.
-    ports.http.envoyer(std::move(requete), vivant_.garder([this, manuel](ReponseHttp reponse) {
+    ports_.http.envoyer(std::move(requete), vivant_.garder([this, manuel](ReponseHttp reponse) {
         const auto manifeste = reponse.corps ? lireManifeste(*reponse.corps) : std::nullopt;
         if (!manifeste) {
             if (manuel) alerte("Mise à jour", "Canal de mise à jour injoignable.");
@@ -26,11 +26,11 @@ void Delegue::verifierMiseAJour(bool manuel) {
         }
         const std::string version(VERSION_APP);
         if (plusRecente(manifeste->version, version)) {
-            const int choix = ports.dialogues.question(
+            const int choix = ports_.dialogues.question(
                 "Mise à jour disponible",
                 "Ovrel Studio " + manifeste->version + " est disponible (vous avez " + version + ").",
                 {"Télécharger", "Plus tard"});
-            if (choix == 0 && analyserAdresse(manifeste->url)) ports.systeme.ouvrirDansLeNavigateur(manifeste->url);
+            if (choix == 0 && analyserAdresse(manifeste->url)) ports_.systeme.ouvrirDansLeNavigateur(manifeste->url);
         } else if (manuel) {
             alerte("Mise à jour", "Ovrel Studio est à jour (" + version + ").");
         }

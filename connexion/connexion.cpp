@@ -137,6 +137,7 @@ LienApp genreDeLien(std::string_view url) {
     const std::string hote = adresse && adresse->hote ? minuscules(*adresse->hote) : std::string();
     if (hote == "ouvrir") return LienApp::Ouvrir;
     if (hote == "connexion") return LienApp::Connexion;
+    if (hote == "session") return LienApp::RetourConnexion;
     return LienApp::Aucun;
 }
 

@@ -31,6 +31,7 @@ std::optional<std::string> analyserRetourConnexion(const std::optional<std::stri
 enum class LienApp {
     Ouvrir,     // open a box of this network (the serial is read by serieAOuvrir)
     Connexion,  // start the sign-in
+    RetourConnexion,  // the browser's return from the sign-in page (host "session")
     Aucun,      // any other host, or no host: ignored
 };
 LienApp genreDeLien(std::string_view url);

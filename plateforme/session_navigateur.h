@@ -45,6 +45,12 @@ public:
     virtual std::shared_ptr<SessionNavigateur> creer(const std::string& url,
                                                      const std::optional<std::string>& schemaRappel,
                                                      Completion completion) = 0;
+
+    // An address the desktop handed to the application. When a started sign-in session waits
+    // for a return through this address's scheme (compared without letter case), the session
+    // takes it and completes with it, later, on the main context: true. False when no session
+    // waits for it.
+    virtual bool recevoirRetour(const std::string& adresse) = 0;
 };
 
 }  // namespace ovrel

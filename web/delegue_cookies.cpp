@@ -11,8 +11,8 @@
 namespace ovrel {
 
 void Delegue::restaurerCookies(std::function<void()> ensuite) {
-    const std::vector<Cookie> cookies = ports.http.cookies();
-    if (cookies.empty() || web == nullptr) {
+    const std::vector<Cookie> cookies = ports_.http.cookies();
+    if (cookies.empty() || web_ == nullptr) {
         if (ensuite) ensuite();
         return;
     }
@@ -29,7 +29,7 @@ void Delegue::restaurerCookies(std::function<void()> ensuite) {
     compte->restants = cookies.size();
     compte->ensuite = std::move(ensuite);
     for (std::size_t i = 0; i < cookies.size(); ++i) {
-        web->ajouterCookie(cookies[i], vivant_.garder([compte, i] {
+        web_->ajouterCookie(cookies[i], vivant_.garder([compte, i] {
             if (compte->faits[i]) return;
             compte->faits[i] = true;
             if (--compte->restants == 0 && compte->ensuite) compte->ensuite();
@@ -38,13 +38,13 @@ void Delegue::restaurerCookies(std::function<void()> ensuite) {
 }
 
 void Delegue::sauvegarderCookies(std::function<void()> ensuite) {
-    if (web == nullptr) {
+    if (web_ == nullptr) {
         if (ensuite) ensuite();
         return;
     }
-    web->cookies(vivant_.garder([this, ensuite = std::move(ensuite)](std::vector<Cookie> cookies) {
+    web_->cookies(vivant_.garder([this, ensuite = std::move(ensuite)](std::vector<Cookie> cookies) {
         // Same name, domain and path replaces; nothing is ever removed from the jar here.
-        for (const Cookie& c : cookies) ports.http.ajouterCookie(c);
+        for (const Cookie& c : cookies) ports_.http.ajouterCookie(c);
         if (ensuite) ensuite();
     }));
 }

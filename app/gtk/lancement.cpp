@@ -33,7 +33,20 @@ int LancementOvrelStudio::executer(int argc, char** argv) {
     return application_->run(argc, argv);
 }
 
+namespace {
+// The two variables the application is configured by, read once here and passed in.
+Configuration lireConfiguration() {
+    Configuration configuration;
+    if (const char* url = g_getenv("OVREL_STUDIO_URL")) configuration.urlStudio = url;
+    if (const char* projet = g_getenv("OVREL_PROJET")) configuration.projet = projet;
+    return configuration;
+}
+}  // namespace
+
 void LancementOvrelStudio::demarrer() {
+    const Configuration configuration = lireConfiguration();
+    // Before anything computes a cloud address.
+    etablirConfiguration(configuration);
     systeme_ = std::make_unique<SystemeLinux>();
     ouvrirPreferences();
     http_ = std::make_unique<HttpSoup>(HttpSoup::cheminCookiesParDefaut());
@@ -51,7 +64,8 @@ void LancementOvrelStudio::demarrer() {
     web_ = std::make_unique<VueWebWebKit>(VueWebWebKit::dossiersParDefaut());
 
     delegue_ = std::make_unique<Delegue>(
-        PortsDelegue{*http_, *preferences_, horloge_, *minuteries_, dialogues_, ecrans_, *systeme_, *navigateur_});
+        PortsDelegue{*http_, *preferences_, horloge_, *minuteries_, dialogues_, ecrans_, *systeme_, *navigateur_},
+        configuration);
     delegue_->attacherVueWeb(web_.get());
 
     construireMenu();
@@ -100,17 +114,8 @@ void LancementOvrelStudio::ouvrir(const Gio::Application::type_vec_files& fichie
 }
 
 void LancementOvrelStudio::recevoirAdresses(const std::vector<std::string>& adresses) {
-    for (const auto& adresse : adresses) {
-        const auto lue = analyserAdresse(adresse);
-        const bool retourDeConnexion = lue && minuscules(lue->schema) == SCHEMA_APP &&
-                                       minuscules(lue->hote.value_or("")) == "session";
-        // The sign-in waiting for its return takes it; a return nobody waits for (an old page,
-        // an application started afresh) is only logged.
-        if (retourDeConnexion && navigateur_ && navigateur_->recevoirRetour(adresse)) continue;
-        // The other links of the application's scheme go to the application object once its
-        // handling of page links exists; until then they are only logged.
-        if (systeme_) systeme_->journal("OVREL LIEN → " + adresseSansSecret(adresse));
-    }
+    if (!delegue_) return;
+    for (const auto& adresse : adresses) delegue_->lienDeLApp(adresse, OrigineLien::bureau);
 }
 
 void LancementOvrelStudio::arreter() {
@@ -145,12 +150,6 @@ void LancementOvrelStudio::ajouterActionDelegue(const std::string& nom, std::fun
     actionsDelegue_[nom] = action;
 }
 
-void LancementOvrelStudio::ajouterActionAVenir(const std::string& nom) {
-    auto action = Gio::SimpleAction::create(nom);
-    action->set_enabled(false);
-    application_->add_action(action);
-}
-
 void LancementOvrelStudio::construireMenu() {
     application_->set_menubar(ovrel::construireMenu());
     installerRaccourcis(*application_);
@@ -162,8 +161,11 @@ void LancementOvrelStudio::construireMenu() {
     ajouterAction("masquer", [this] { miniaturiser(); });
     ajouterAction("quitter", [this] { demanderFin(false); });
 
-    // "Fichier" — printing the page comes with the printing and label-sheet guard work.
-    ajouterActionAVenir("imprimerPage");
+    // "Fichier": the application object already knows when printing is possible, but the print
+    // operation itself comes with the printing work; until then the item stays disabled.
+    auto imprimer = Gio::SimpleAction::create("imprimerPage");
+    imprimer->set_enabled(false);
+    application_->add_action(imprimer);
 
     // "Édition": GTK's own commands of the focused widget, or the web view's editing commands.
     ajouterAction("annuler", [this] { edition("text.undo", WEBKIT_EDITING_COMMAND_UNDO); });
@@ -175,14 +177,11 @@ void LancementOvrelStudio::construireMenu() {
 
     // "Navigation": the fleet screens come with the fleet loading work, the workshop with the
     // workshop list, the local boxes and the web spaces with the local box screen, reloading
-    // with the web view's navigation policy.
-    ajouterActionAVenir("actionParc");
-    ajouterActionAVenir("actionParcHorsLigne");
-    ajouterActionAVenir("montrerAtelier");
-    ajouterActionAVenir("montrerBoxLocales");
-    ajouterActionAVenir("ouvrirStudioWeb");
-    ajouterActionAVenir("ouvrirConsole");
-    ajouterActionAVenir("recharger");
+    // with the web view's navigation policy; until then the application object keeps them
+    // disabled.
+    for (const char* nom : {"actionParc", "actionParcHorsLigne", "montrerAtelier", "montrerBoxLocales",
+                            "ouvrirStudioWeb", "ouvrirConsole", "recharger"})
+        ajouterActionDelegue(nom, [] {});
 
     // "Fenêtre"
     ajouterAction("reduire", [this] { miniaturiser(); });

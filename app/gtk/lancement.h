@@ -41,9 +41,7 @@ public:
     Delegue* delegue() const { return delegue_.get(); }
 
     // Addresses given to the program, by its command line or by a later launch: the
-    // application's own "ovrelstudio://…" links. The browser's return from the sign-in page
-    // (host "session") completes the sign-in waiting for it; anything else is logged, without
-    // its secrets.
+    // application's own "ovrelstudio://…" links, each handed to the application object.
     void recevoirAdresses(const std::vector<std::string>& adresses);
 
 private:
@@ -57,7 +55,6 @@ private:
     void construireFenetre();
     void ajouterAction(const std::string& nom, std::function<void()> faire);
     void ajouterActionDelegue(const std::string& nom, std::function<void()> faire);
-    void ajouterActionAVenir(const std::string& nom);
     // Enables each action of the application object as it says (GTK has no hook before a menu
     // opens: this runs at each change of screen or of address).
     void validerMenu();

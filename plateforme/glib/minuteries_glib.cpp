@@ -19,9 +19,9 @@ guint millisecondes(std::chrono::milliseconds duree, guint minimum) {
 
 }  // namespace
 
-// The GSource's callback data holds the object strongly, so that dropping the handle does not
-// cancel it; `annuler` destroys the GSource, which releases that hold (after the current run when
-// called from inside the action).
+// The GSource's callback data holds the object strongly, so that it lives while its action runs
+// (an action may drop its own handle); `annuler` destroys the GSource, which releases that hold
+// (after the current run when called from inside the action).
 class MinuteriesGlib::Source final : public Minuterie, public std::enable_shared_from_this<Source> {
 public:
     Source(Action action, bool repete) : action_(std::move(action)), repete_(repete) {}
@@ -79,6 +79,20 @@ private:
     GSource* source_ = nullptr;
 };
 
+// What the caller holds: the timer lives as long as this handle.
+class MinuteriesGlib::Poignee final : public Minuterie {
+public:
+    explicit Poignee(std::shared_ptr<Source> source) : source_(std::move(source)) {}
+    ~Poignee() override { source_->annuler(); }
+    Poignee(const Poignee&) = delete;
+    Poignee& operator=(const Poignee&) = delete;
+    void annuler() override { source_->annuler(); }
+    bool active() const override { return source_->active(); }
+
+private:
+    std::shared_ptr<Source> source_;
+};
+
 MinuteriesGlib::MinuteriesGlib() : contexte_(g_main_context_ref_thread_default()) {}
 
 MinuteriesGlib::~MinuteriesGlib() {
@@ -93,12 +107,12 @@ void MinuteriesGlib::surLaFilePrincipale(Action action) {
     programmer(source, false, std::move(action));
 }
 
-std::shared_ptr<Minuterie> MinuteriesGlib::apres(std::chrono::milliseconds delai, Action action) {
-    return programmer(g_timeout_source_new(millisecondes(delai, 0)), false, std::move(action));
+std::unique_ptr<Minuterie> MinuteriesGlib::apres(std::chrono::milliseconds delai, Action action) {
+    return std::make_unique<Poignee>(programmer(g_timeout_source_new(millisecondes(delai, 0)), false, std::move(action)));
 }
 
-std::shared_ptr<Minuterie> MinuteriesGlib::repeter(std::chrono::milliseconds periode, Action action) {
-    return programmer(g_timeout_source_new(millisecondes(periode, 1)), true, std::move(action));
+std::unique_ptr<Minuterie> MinuteriesGlib::repeter(std::chrono::milliseconds periode, Action action) {
+    return std::make_unique<Poignee>(programmer(g_timeout_source_new(millisecondes(periode, 1)), true, std::move(action)));
 }
 
 std::shared_ptr<MinuteriesGlib::Source> MinuteriesGlib::programmer(GSource* source, bool repete, Action action) {

@@ -30,10 +30,7 @@ public:
     std::shared_ptr<SessionNavigateur> creer(const std::string& url, const std::optional<std::string>& schemaRappel,
                                              Completion completion) override;
 
-    // An address given to the program. When a started sign-in session waits for a return
-    // through this address's scheme (compared without letter case), the session takes it and
-    // completes with it on the main context: true. False when no session waits for it.
-    bool recevoirRetour(const std::string& adresse);
+    bool recevoirRetour(const std::string& adresse) override;
 
 private:
     class Session;

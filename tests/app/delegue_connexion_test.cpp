@@ -63,16 +63,23 @@ protected:
         const std::string fiche = "https://" + HOTE_STUDIO() + "/admin/etiquette/B-0042";
         ASSERT_TRUE(estFicheEtiquette(fiche));
         ecrans.ecran = Ecran::web;
-        vue.url = fiche;
-        delegue->urlAffichee = fiche;
-        delegue->ficheAGarder = true;
+        engager(fiche);
+    }
+    // Whether session `index` of the browser is still running (started, neither dropped nor
+    // over).
+    bool enCours(std::size_t index) const {
+        const auto& s = *navigateur.sessions.at(index);
+        return s.demarree && !s.annulee && !s.terminee;
+    }
+    bool aucuneSessionEnCours() const {
+        for (std::size_t i = 0; i < navigateur.sessions.size(); ++i)
+            if (enCours(i)) return false;
+        return true;
     }
 };
 
 TEST_F(DelegueConnexion, LaSondeInjoignableAlerteAvecDomaineEtCodeSansOuvrirLeNavigateur) {
-    delegue->roleRoute = true;
     delegue->actionConnexionOvrel();
-    EXPECT_FALSE(delegue->roleRoute);
     ASSERT_EQ(http.requetes.size(), 1u);
     const RequeteHttp& requete = http.requetes[0];
     EXPECT_EQ(requete.methode, "GET");
@@ -88,7 +95,7 @@ TEST_F(DelegueConnexion, LaSondeInjoignableAlerteAvecDomaineEtCodeSansOuvrirLeNa
     EXPECT_EQ(dialogues.montres[0].message,
               "Impossible de joindre le serveur Ovrel.\nVérifiez votre connexion, puis réessayez.\n(g-io-error-quark 39)");
     EXPECT_TRUE(navigateur.sessions.empty());
-    EXPECT_FALSE(delegue->sessionSafari);
+    EXPECT_TRUE(aucuneSessionEnCours());
     EXPECT_TRUE(ecrans.historique.empty());
 
     // The failed probe does not hold the next press back.
@@ -120,7 +127,7 @@ TEST_F(DelegueConnexion, Un200OuvreLaPageDeConnexionAvecUnEtatNeuf) {
     EXPECT_EQ(session.url, adresseConnexionSafari(etat));
     EXPECT_EQ(session.schemaRappel, "ovrelstudio");
     EXPECT_TRUE(session.demarree);
-    EXPECT_EQ(delegue->sessionSafari, navigateur.sessions[0]);
+    EXPECT_TRUE(enCours(0));
 }
 
 TEST_F(DelegueConnexion, UnDoubleClicNEnvoieQuUneSondeEtNOuvreQuUnePage) {
@@ -135,19 +142,17 @@ TEST_F(DelegueConnexion, UnDoubleClicNEnvoieQuUneSondeEtNOuvreQuUnePage) {
 
 TEST_F(DelegueConnexion, UnBonRetourMontreLeWebEtChargeLaPageDeSession) {
     const std::string etat = connexionEnAttente();
-    delegue->roleRoute = true;
     ASSERT_TRUE(navigateur.terminer(0, retour(etat, JETON_40)));
 
-    EXPECT_FALSE(delegue->sessionSafari);
+    EXPECT_TRUE(aucuneSessionEnCours());
     EXPECT_TRUE(dialogues.montres.empty());
-    EXPECT_FALSE(delegue->roleRoute);
     EXPECT_EQ(ecrans.ecran, Ecran::web);
     ASSERT_EQ(vue.chargements.size(), 1u);
     EXPECT_EQ(vue.chargements[0], (ChargementWeb{*adresseSessionApp(JETON_40), 60s}));
 
     // The back control of the web container leads back to the sign-in screen.
-    ASSERT_TRUE(delegue->retourAction);
-    delegue->retourAction();
+    delegue->actionRetour();
+    ASSERT_TRUE(vue.repondreScript(0, "0"));
     EXPECT_EQ(ecrans.ecran, Ecran::connexion);
 }
 
@@ -169,7 +174,6 @@ TEST_F(DelegueConnexion, UnRetourQuiNeCorrespondPasEstRefuseEtRameneALaConnexion
         const std::string etat = etatDePage(banc.navigateur.sessions[0]->url);
         // Whatever the check refuses ends the same way; the user had gone on to a page meanwhile.
         banc.ecrans.ecran = Ecran::web;
-        banc.delegue->roleRoute = true;
 
         ASSERT_TRUE(banc.navigateur.terminer(0, adresse(etat)));
 
@@ -177,9 +181,8 @@ TEST_F(DelegueConnexion, UnRetourQuiNeCorrespondPasEstRefuseEtRameneALaConnexion
         EXPECT_EQ(banc.dialogues.montres[0].titre, TITRE_REFUSEE);
         EXPECT_EQ(banc.dialogues.montres[0].message, MESSAGE_REFUSEE);
         EXPECT_EQ(banc.ecrans.ecran, Ecran::connexion);
-        EXPECT_FALSE(banc.delegue->roleRoute);
         EXPECT_TRUE(banc.vue.chargements.empty());
-        EXPECT_FALSE(banc.delegue->sessionSafari);
+        EXPECT_FALSE(banc.navigateur.sessions[0]->demarree && !banc.navigateur.sessions[0]->terminee);
     }
 }
 
@@ -196,7 +199,7 @@ TEST_F(DelegueConnexion, UnRetourSansAdresseOuAilleursQueSessionNeFaitRien) {
         EXPECT_TRUE(banc.dialogues.montres.empty()) << adresse.value_or("(rien)");
         EXPECT_EQ(banc.ecrans.ecran, Ecran::parc);
         EXPECT_TRUE(banc.vue.chargements.empty());
-        EXPECT_FALSE(banc.delegue->sessionSafari);
+        EXPECT_FALSE(banc.navigateur.sessions[0]->demarree && !banc.navigateur.sessions[0]->terminee);
     }
 }
 
@@ -208,7 +211,7 @@ TEST_F(DelegueConnexion, UneErreurDuNavigateurAlerteAvecDomaineEtCode) {
     EXPECT_EQ(dialogues.montres[0].message,
               "La connexion dans le navigateur n'a pas abouti.\nVérifiez votre connexion, puis réessayez.\n"
               "(g-io-error-quark 1)");
-    EXPECT_FALSE(delegue->sessionSafari);
+    EXPECT_TRUE(aucuneSessionEnCours());
     EXPECT_TRUE(ecrans.historique.empty());
 }
 
@@ -218,13 +221,13 @@ TEST_F(DelegueConnexion, SansNavigateurLaSessionEstOublieeEtOnPeutReessayer) {
     ASSERT_EQ(dialogues.montres.size(), 1u);
     EXPECT_EQ(dialogues.montres[0].titre, TITRE_IMPOSSIBLE);
     EXPECT_EQ(dialogues.montres[0].message, "Le navigateur n'a pas pu ouvrir la page de connexion. Réessayez.");
-    EXPECT_FALSE(delegue->sessionSafari);
+    EXPECT_TRUE(aucuneSessionEnCours());
 
     navigateur.navigateurDisponible = true;
     appuyerAvecSonde(200);
     ASSERT_EQ(navigateur.sessions.size(), 2u);
     EXPECT_TRUE(navigateur.sessions[1]->demarree);
-    EXPECT_EQ(delegue->sessionSafari, navigateur.sessions[1]);
+    EXPECT_TRUE(enCours(1));
     EXPECT_EQ(dialogues.montres.size(), 1u);
 }
 
@@ -235,14 +238,14 @@ TEST_F(DelegueConnexion, UnNouvelAppuiRemplaceLaConnexionEnAttenteEtSonEtatMeurt
     ASSERT_EQ(navigateur.sessions.size(), 2u);
     EXPECT_TRUE(navigateur.sessions[0]->annulee);
     EXPECT_TRUE(navigateur.sessions[1]->demarree);
-    EXPECT_EQ(delegue->sessionSafari, navigateur.sessions[1]);
+    EXPECT_TRUE(enCours(1));
     const std::string nouveau = etatDe(1);
     EXPECT_NE(nouveau, ancien);
 
     // Even delivered, the dropped session's completion counts for nothing…
     navigateur.sessions[0]->completion(retour(ancien, JETON_40), std::nullopt);
     EXPECT_TRUE(vue.chargements.empty());
-    EXPECT_EQ(delegue->sessionSafari, navigateur.sessions[1]);
+    EXPECT_TRUE(enCours(1));
     // …and the return of the old page, now taken by the new session, is refused.
     ASSERT_TRUE(navigateur.terminer(1, retour(ancien, JETON_40)));
     ASSERT_EQ(dialogues.montres.size(), 1u);
@@ -265,13 +268,7 @@ TEST_F(DelegueConnexion, LaDeconnexionOublieToutEtOuvreLaPageDeDeconnexion) {
     preferences.ecrireTexte("box", "192.168.1.20");
     http.jar = {cookieEssai("session", "s1", HOTE_STUDIO())};
     vue.magasin = {cookieEssai("session", "s1", HOTE_STUDIO()), cookieEssai("KC", "k", HOTE_CONNEXION())};
-    delegue->parc = {OvrelParc{}};
-    delegue->parcOrganisation = "Domotique du Lac";
-    delegue->parcCompte = "jean@lac.example";
-    delegue->parcHorsLigne = true;
-    delegue->registreAtelier["B-0042"] = FicheRegistre{};
     ecrans.ecran = Ecran::parc;
-    delegue->roleRoute = true;
 
     delegue->deconnexion();
 
@@ -280,13 +277,7 @@ TEST_F(DelegueConnexion, LaDeconnexionOublieToutEtOuvreLaPageDeDeconnexion) {
     EXPECT_EQ(preferences.texte("box"), "192.168.1.20");
     EXPECT_TRUE(http.jar.empty());
     EXPECT_TRUE(vue.magasin.empty());
-    EXPECT_TRUE(delegue->parc.empty());
-    EXPECT_EQ(delegue->parcOrganisation, "");
-    EXPECT_EQ(delegue->parcCompte, "");
-    EXPECT_FALSE(delegue->parcHorsLigne);
-    EXPECT_TRUE(delegue->registreAtelier.empty());
     EXPECT_EQ(ecrans.ecran, Ecran::connexion);
-    EXPECT_FALSE(delegue->roleRoute);
     EXPECT_TRUE(dialogues.montres.empty());
 
     // The browser's own login is closed; nothing comes back from that page.
@@ -294,13 +285,13 @@ TEST_F(DelegueConnexion, LaDeconnexionOublieToutEtOuvreLaPageDeDeconnexion) {
     EXPECT_EQ(navigateur.sessions[0]->url, adresseDeconnexionSafari());
     EXPECT_FALSE(navigateur.sessions[0]->schemaRappel);
     EXPECT_TRUE(navigateur.sessions[0]->demarree);
-    EXPECT_EQ(delegue->sessionSafari, navigateur.sessions[0]);
+    EXPECT_TRUE(enCours(0));
 
     // While the page opens, a press of the sign-in button waits for it.
     delegue->actionConnexionOvrel();
     EXPECT_TRUE(http.requetes.empty());
     ASSERT_TRUE(navigateur.terminer(0, std::nullopt));
-    EXPECT_FALSE(delegue->sessionSafari);
+    EXPECT_TRUE(aucuneSessionEnCours());
     EXPECT_TRUE(dialogues.montres.empty());
     appuyerAvecSonde(200);
     EXPECT_EQ(navigateur.sessions.size(), 2u);
@@ -311,7 +302,7 @@ TEST_F(DelegueConnexion, LaDeconnexionSansNavigateurOublieLeCompteQuandMeme) {
     navigateur.navigateurDisponible = false;
     delegue->deconnexion();
     EXPECT_FALSE(preferences.contient("mode"));
-    EXPECT_FALSE(delegue->sessionSafari);
+    EXPECT_TRUE(aucuneSessionEnCours());
     EXPECT_TRUE(dialogues.montres.empty());
 }
 
@@ -343,6 +334,71 @@ TEST_F(DelegueConnexion, LeGardienDeLaFicheRetientLaConnexionEtLaDeconnexion) {
     EXPECT_TRUE(preferences.contient("mode"));
     EXPECT_EQ(http.jar.size(), 1u);
     EXPECT_EQ(ecrans.ecran, Ecran::web);
+}
+
+// Every link of the application's scheme goes through one operation; only the desktop can
+// hand back a sign-in.
+TEST_F(DelegueConnexion, LesLiensDeLApplicationPassentParUneSeuleOperation) {
+    struct Cas {
+        const char* nom;
+        OrigineLien origine;
+        bool enAttente;       // a sign-in waits for its return
+        bool prefixeMajuscule;
+        bool pageChargee;     // the return was taken: the session page loads
+    };
+    for (const Cas& c : {Cas{"retour du bureau", OrigineLien::bureau, true, false, true},
+                         Cas{"retour en majuscules", OrigineLien::bureau, true, true, true},
+                         Cas{"retour depuis une page", OrigineLien::page, true, false, false},
+                         Cas{"retour que personne n'attend", OrigineLien::bureau, false, false, false}}) {
+        SCOPED_TRACE(c.nom);
+        BancDelegue banc;
+        std::string etat(43, 'A');
+        if (c.enAttente) {
+            banc.http.enFile(HttpFaux::reponse(200, ""));
+            banc.delegue->actionConnexionOvrel();
+            banc.minuteries.vider();
+            etat = etatDePage(banc.navigateur.sessions.at(0)->url);
+        }
+        const std::string lien = retour(etat, JETON_40, c.prefixeMajuscule ? "OVRELSTUDIO://Session" : "ovrelstudio://session");
+
+        banc.delegue->lienDeLApp(lien, c.origine);
+
+        if (c.pageChargee) {
+            EXPECT_EQ(banc.vue.chargements, (std::vector<ChargementWeb>{{*adresseSessionApp(JETON_40), 60s}}));
+            EXPECT_TRUE(banc.systeme.lignes.empty());
+        } else {
+            EXPECT_TRUE(banc.vue.chargements.empty());
+            // Logged without its secrets.
+            ASSERT_EQ(banc.systeme.lignes.size(), 1u);
+            EXPECT_EQ(banc.systeme.lignes[0], "OVREL LIEN → " + adresseSansSecret(lien));
+            EXPECT_EQ(banc.systeme.lignes[0].find(JETON_40), std::string::npos);
+            // A sign-in that waits still waits.
+            if (c.enAttente) {
+                EXPECT_TRUE(banc.navigateur.sessions[0]->demarree && !banc.navigateur.sessions[0]->terminee);
+            }
+        }
+        EXPECT_TRUE(banc.dialogues.montres.empty());
+    }
+}
+
+TEST_F(DelegueConnexion, UnLienDeLApplicationDansUnePageEstAnnuleEtTraiteEnsuite) {
+    const std::string etat = connexionEnAttente();
+    ActionNavigation action;
+    action.url = retour(etat, JETON_40);
+    action.genre = GenreNavigation::lien;
+    ASSERT_NE(vue.ecouteur, nullptr);
+
+    EXPECT_EQ(vue.ecouteur->deciderNavigation(action), DecisionNavigation::annuler);
+    EXPECT_TRUE(systeme.lignes.size() == 1u && systeme.lignes[0].starts_with("OVREL NAV → "));
+    minuteries.vider();
+    // A page cannot hand the application a sign-in: the one waiting still waits.
+    EXPECT_TRUE(enCours(0));
+    EXPECT_TRUE(vue.chargements.empty());
+    ASSERT_EQ(systeme.lignes.size(), 2u);
+    EXPECT_EQ(systeme.lignes[1], "OVREL LIEN → " + adresseSansSecret(*action.url));
+
+    action.url = URL_STUDIO();
+    EXPECT_EQ(vue.ecouteur->deciderNavigation(action), DecisionNavigation::autoriser);
 }
 
 }  // namespace

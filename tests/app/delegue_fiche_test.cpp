@@ -20,9 +20,7 @@ protected:
     void surFicheNonGardee() {
         ASSERT_TRUE(estFicheEtiquette(fiche));
         ecrans.ecran = Ecran::web;
-        vue.url = fiche;
-        delegue->urlAffichee = fiche;
-        delegue->ficheAGarder = true;
+        engager(fiche);
     }
     std::function<void()> terminer() {
         return [this] { ++terminaisons; };
@@ -45,11 +43,11 @@ TEST_F(DelegueFiche, LaQuestionDuGardienEtSesDeuxReponses) {
     dialogues.choisir("Rester sur la fiche");
     EXPECT_FALSE(delegue->sortieDeFicheConfirmee());
     EXPECT_EQ(dialogues.montres, (std::vector<DialogueMontre>{QUESTION_FICHE}));
-    EXPECT_TRUE(delegue->ficheAGarder);
+    EXPECT_TRUE(delegue->ficheAGarder());
 
     dialogues.choisir("Partir sans l'étiquette");
     EXPECT_TRUE(delegue->sortieDeFicheConfirmee());
-    EXPECT_FALSE(delegue->ficheAGarder);
+    EXPECT_FALSE(delegue->ficheAGarder());
     // Disarmed: no more question.
     EXPECT_TRUE(delegue->sortieDeFicheConfirmee());
     EXPECT_EQ(dialogues.montres.size(), 2u);
@@ -61,13 +59,13 @@ TEST_F(DelegueFiche, FermerLaQuestionDuGardienResteSurLaFiche) {
     // Escape or the window's close button choose no button: the code must not be lost by it.
     surFicheNonGardee();
     EXPECT_FALSE(delegue->sortieDeFicheConfirmee());
-    EXPECT_TRUE(delegue->ficheAGarder);
+    EXPECT_TRUE(delegue->ficheAGarder());
     EXPECT_EQ(dialogues.montres, (std::vector<DialogueMontre>{QUESTION_FICHE}));
 }
 
 TEST_F(DelegueFiche, RienADemanderHorsDUneFicheNonGardeeALEcran) {
     surFicheNonGardee();
-    delegue->ficheAGarder = false;
+    delegue->oublierLaFiche();
     EXPECT_TRUE(delegue->sortieDeFicheConfirmee());
 
     surFicheNonGardee();
@@ -78,13 +76,15 @@ TEST_F(DelegueFiche, RienADemanderHorsDUneFicheNonGardeeALEcran) {
     ecrans.ecran = Ecran::atelier;
     EXPECT_TRUE(delegue->sortieDeFicheConfirmee());
 
-    surFicheNonGardee();
-    delegue->urlAffichee = "https://" + HOTE_STUDIO() + "/admin/box/B-0042";
-    EXPECT_TRUE(delegue->sortieDeFicheConfirmee());
-    delegue->urlAffichee = "https://ailleurs.example/admin/etiquette/B-0042";
-    EXPECT_TRUE(delegue->sortieDeFicheConfirmee());
-    delegue->urlAffichee.reset();
-    EXPECT_TRUE(delegue->sortieDeFicheConfirmee());
+    // Committing any other page disarms the guard.
+    for (std::optional<std::string> autre : {std::optional<std::string>("https://" + HOTE_STUDIO() + "/admin/box/B-0042"),
+                                             std::optional<std::string>("https://ailleurs.example/admin/etiquette/B-0042"),
+                                             std::optional<std::string>()}) {
+        surFicheNonGardee();
+        engager(autre);
+        EXPECT_FALSE(delegue->ficheAGarder());
+        EXPECT_TRUE(delegue->sortieDeFicheConfirmee());
+    }
 
     EXPECT_TRUE(dialogues.montres.empty());
 }
@@ -104,49 +104,43 @@ TEST_F(DelegueFiche, UneSecondeSortiePendantLaQuestionEstRefusee) {
 TEST_F(DelegueFiche, OublierUneFicheLaRemplaceParUnePageBlanche) {
     surFicheNonGardee();
     delegue->oublierLaFiche();
-    EXPECT_FALSE(delegue->ficheAGarder);
+    EXPECT_FALSE(delegue->ficheAGarder());
     EXPECT_EQ(vue.chargements, (std::vector<ChargementWeb>{{"about:blank", 60s}}));
     EXPECT_TRUE(dialogues.montres.empty());
 }
 
 TEST_F(DelegueFiche, OublierUneAutrePageNeFaitRien) {
-    surFicheNonGardee();
-    delegue->urlAffichee = URL_STUDIO();
+    engager(URL_STUDIO());
     delegue->oublierLaFiche();
-    EXPECT_TRUE(delegue->ficheAGarder);
     EXPECT_TRUE(vue.chargements.empty());
 
-    delegue->urlAffichee.reset();
+    engager(std::nullopt);
     delegue->oublierLaFiche();
     EXPECT_TRUE(vue.chargements.empty());
 
     // No web view: nothing to blank.
-    delegue->urlAffichee = fiche;
+    surFicheNonGardee();
     delegue->attacherVueWeb(nullptr);
     delegue->oublierLaFiche();
-    EXPECT_TRUE(delegue->ficheAGarder);
+    EXPECT_TRUE(delegue->ficheAGarder());
     EXPECT_TRUE(vue.chargements.empty());
 }
 
 TEST_F(DelegueFiche, QuitterApresLaSauvegardeDesCookies) {
     vue.magasin = {cookieEssai("session", "s2", HOTE_STUDIO())};
     vue.retenirCookies = true;
-    delegue->minuteurParc = minuteries.repeter(30s, [] {});
-    delegue->minuteurVu = minuteries.repeter(1s, [] {});
 
     EXPECT_EQ(delegue->applicationShouldTerminate(terminer()), ReponseTerminaison::plusTard);
     EXPECT_TRUE(dialogues.montres.empty());
-    EXPECT_FALSE(delegue->minuteurParc);
-    EXPECT_FALSE(delegue->minuteurVu);
     EXPECT_EQ(terminaisons, 0);
-    EXPECT_FALSE(delegue->finAcquittee);
 
     minuteries.avancer(300ms);
     ASSERT_TRUE(vue.libererCookies());
     EXPECT_EQ(http.jar, vue.magasin);
     minuteries.vider();
     EXPECT_EQ(terminaisons, 1);
-    EXPECT_TRUE(delegue->finAcquittee);
+    // The delay that lost the race is gone.
+    EXPECT_EQ(minuteries.actives(), 0u);
 
     minuteries.avancer(2s);
     EXPECT_EQ(terminaisons, 1);
@@ -177,15 +171,12 @@ TEST_F(DelegueFiche, QuitterSansVueWebAttendQuandMemeLaFileUnTour) {
 
 TEST_F(DelegueFiche, QuitterRefuseParLeGardien) {
     surFicheNonGardee();
-    delegue->minuteurParc = minuteries.repeter(30s, [] {});
     dialogues.choisir("Rester sur la fiche");
     EXPECT_EQ(delegue->applicationShouldTerminate(terminer()), ReponseTerminaison::annuler);
     EXPECT_EQ(dialogues.montres, (std::vector<DialogueMontre>{QUESTION_FICHE}));
-    EXPECT_TRUE(delegue->minuteurParc && delegue->minuteurParc->active());
-    EXPECT_TRUE(delegue->ficheAGarder);
+    EXPECT_TRUE(delegue->ficheAGarder());
     minuteries.avancer(5s);
     EXPECT_EQ(terminaisons, 0);
-    EXPECT_FALSE(delegue->finAcquittee);
     EXPECT_TRUE(http.jar.empty());
 }
 
@@ -194,7 +185,7 @@ TEST_F(DelegueFiche, QuitterEnAbandonnantLaFiche) {
     vue.magasin = {cookieEssai("session", "s3", HOTE_STUDIO())};
     dialogues.choisir("Partir sans l'étiquette");
     EXPECT_EQ(delegue->applicationShouldTerminate(terminer()), ReponseTerminaison::plusTard);
-    EXPECT_FALSE(delegue->ficheAGarder);
+    EXPECT_FALSE(delegue->ficheAGarder());
     minuteries.vider();
     EXPECT_EQ(terminaisons, 1);
     EXPECT_EQ(http.jar, vue.magasin);

@@ -27,11 +27,12 @@ TEST(MinuteriesFaux, LesEcheancesPassentDansLOrdreALeurHeure) {
     std::vector<std::pair<std::string, Instant::duration>> vus;
     auto noter = [&](std::string nom) { return [&, nom] { vus.emplace_back(nom, horloge.maintenant() - t0); }; };
 
-    m.apres(700ms, noter("b"));
+    auto b = m.apres(700ms, noter("b"));
     auto repete = m.repeter(300ms, noter("r"));
-    m.apres(300ms, noter("a"));  // same time as the first tick, created later
+    auto a = m.apres(300ms, noter("a"));  // same time as the first tick, created later
     auto annulee = m.apres(100ms, noter("x"));
     annulee->annuler();
+    (void)m.apres(200ms, noter("lâchée"));  // its handle is gone at once: it never runs
     m.surLaFilePrincipale([&] { m.surLaFilePrincipale(noter("f2")); vus.emplace_back("f1", horloge.maintenant() - t0); });
 
     m.avancer(1s);

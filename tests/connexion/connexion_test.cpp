@@ -122,7 +122,7 @@ TEST(GenreDeLien, HoteEnMinusculesChoisitLeSens) {
     EXPECT_EQ(genreDeLien("ovrelstudio://ouvrir?serie=K1"), LienApp::Ouvrir);
     EXPECT_EQ(genreDeLien("ovrelstudio://OUVRIR"), LienApp::Ouvrir);
     EXPECT_EQ(genreDeLien("ovrelstudio://Connexion"), LienApp::Connexion);
-    EXPECT_EQ(genreDeLien("ovrelstudio://session?etat=x"), LienApp::Aucun);
+    EXPECT_EQ(genreDeLien("ovrelstudio://Session?etat=x"), LienApp::RetourConnexion);
     EXPECT_EQ(genreDeLien("ovrelstudio:ouvrir"), LienApp::Aucun);
     EXPECT_EQ(genreDeLien("n'importe quoi"), LienApp::Aucun);
 }

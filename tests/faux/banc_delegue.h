@@ -12,6 +12,8 @@
 #include "tests/faux/systeme_faux.h"
 #include "tests/faux/vue_web_faux.h"
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <utility>
@@ -39,9 +41,16 @@ struct BancDelegue {
     VueWebFaux vue{minuteries};
     NavigateurFaux navigateur;
     std::unique_ptr<Delegue> delegue = std::make_unique<Delegue>(
-        PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur});
+        PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur}, Configuration{});
 
     BancDelegue() { delegue->attacherVueWeb(&vue); }
+
+    // The web view commits `url` in its main frame, as the engine reports it.
+    void engager(std::optional<std::string> url) {
+        vue.url = std::move(url);
+        ASSERT_NE(vue.ecouteur, nullptr);
+        vue.ecouteur->adresseEngagee();
+    }
 };
 
 }  // namespace ovrel

@@ -21,23 +21,37 @@ public:
     bool active_ = true;
 };
 
+// Dropping the handle cancels the timer, as the real adapter's does.
+class MinuteriesFaux::Poignee final : public Minuterie {
+public:
+    explicit Poignee(std::shared_ptr<Programmee> m) : m_(std::move(m)) {}
+    ~Poignee() override { m_->annuler(); }
+    Poignee(const Poignee&) = delete;
+    Poignee& operator=(const Poignee&) = delete;
+    void annuler() override { m_->annuler(); }
+    bool active() const override { return m_->active(); }
+
+private:
+    std::shared_ptr<Programmee> m_;
+};
+
 void MinuteriesFaux::surLaFilePrincipale(Action action) { file_.push_back(std::move(action)); }
 
-std::shared_ptr<Minuterie> MinuteriesFaux::apres(std::chrono::milliseconds delai, Action action) {
+std::unique_ptr<Minuterie> MinuteriesFaux::apres(std::chrono::milliseconds delai, Action action) {
     return programmer(std::max(delai, std::chrono::milliseconds(0)), std::chrono::milliseconds(0), std::move(action));
 }
 
-std::shared_ptr<Minuterie> MinuteriesFaux::repeter(std::chrono::milliseconds periode, Action action) {
+std::unique_ptr<Minuterie> MinuteriesFaux::repeter(std::chrono::milliseconds periode, Action action) {
     // A period below one millisecond would never let the clock move on.
     const auto p = std::max(periode, std::chrono::milliseconds(1));
     return programmer(p, p, std::move(action));
 }
 
-std::shared_ptr<Minuterie> MinuteriesFaux::programmer(std::chrono::milliseconds delai,
+std::unique_ptr<Minuterie> MinuteriesFaux::programmer(std::chrono::milliseconds delai,
                                                       std::chrono::milliseconds periode, Action action) {
     auto m = std::make_shared<Programmee>(horloge_.maintenant() + delai, periode, std::move(action), suivante_++);
     programmees_.push_back(m);
-    return m;
+    return std::make_unique<Poignee>(std::move(m));
 }
 
 void MinuteriesFaux::vider() {

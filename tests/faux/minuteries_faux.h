@@ -19,8 +19,8 @@ public:
     explicit MinuteriesFaux(HorlogeManuelle& horloge) : horloge_(horloge) {}
 
     void surLaFilePrincipale(Action action) override;
-    std::shared_ptr<Minuterie> apres(std::chrono::milliseconds delai, Action action) override;
-    std::shared_ptr<Minuterie> repeter(std::chrono::milliseconds periode, Action action) override;
+    std::unique_ptr<Minuterie> apres(std::chrono::milliseconds delai, Action action) override;
+    std::unique_ptr<Minuterie> repeter(std::chrono::milliseconds periode, Action action) override;
 
     // Runs the main-queue dispatches, including those queued meanwhile, until none is left.
     void vider();
@@ -36,13 +36,14 @@ public:
 
 private:
     class Programmee;
+    class Poignee;
 
     HorlogeManuelle& horloge_;
     std::deque<Action> file_;
     std::vector<std::shared_ptr<Programmee>> programmees_;
     std::uint64_t suivante_ = 0;
 
-    std::shared_ptr<Minuterie> programmer(std::chrono::milliseconds delai, std::chrono::milliseconds periode,
+    std::unique_ptr<Minuterie> programmer(std::chrono::milliseconds delai, std::chrono::milliseconds periode,
                                           Action action);
 };
 

@@ -45,6 +45,23 @@ public:
         return session;
     }
 
+    // The started sign-in session still waiting whose return scheme is this address's takes it
+    // (as the real adapter, it completes later: here at once, the test drains nothing).
+    bool recevoirRetour(const std::string& adresse) override {
+        retoursRecus.push_back(adresse);
+        const auto deuxPoints = adresse.find(':');
+        if (deuxPoints == std::string::npos) return false;
+        std::string schema = adresse.substr(0, deuxPoints);
+        for (char& c : schema) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        for (std::size_t i = 0; i < sessions.size(); ++i) {
+            const Session& s = *sessions[i];
+            if (s.schemaRappel == schema && s.demarree && !s.annulee && !s.terminee) return terminer(i, adresse);
+        }
+        return false;
+    }
+    // Every address handed to `recevoirRetour`.
+    std::vector<std::string> retoursRecus;
+
     // Every session made, in order.
     std::vector<std::shared_ptr<Session>> sessions;
     // Whether the sessions made from now on can open their page.

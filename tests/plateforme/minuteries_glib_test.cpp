@@ -79,7 +79,7 @@ TEST(MinuteriesGlib, RepeterSuitLaPeriodeJusquALAnnulation) {
 TEST(MinuteriesGlib, UneMinuterieQuiSAnnuleDansSonActionSArreteLa) {
     MinuteriesGlib minuteries;
     int tours = 0;
-    std::shared_ptr<Minuterie> minuterie;
+    std::unique_ptr<Minuterie> minuterie;
     auto garde = std::make_shared<int>(0);
     minuterie = minuteries.repeter(5ms, [&, garde] {
         if (++tours == 3) minuterie->annuler();
@@ -109,14 +109,23 @@ TEST(MinuteriesGlib, AnnulerEmpecheLActionEtPeutSeRepeterAvantOuApres) {
     EXPECT_EQ(appels, 10);
 }
 
-TEST(MinuteriesGlib, LacherLaPoigneeNAnnulePas) {
+TEST(MinuteriesGlib, LacherLaPoigneeAnnuleMemeDepuisSonAction) {
     MinuteriesGlib minuteries;
     int appels = 0;
-    minuteries.apres(10ms, [&] { ++appels; });
-    minuteries.repeter(10ms, [&] { ++appels; })->annuler();
-    EXPECT_TRUE(essai::tournerJusqua([&] { return appels == 1; }, 1s));
-    essai::tournerPendant(40ms);
-    EXPECT_EQ(appels, 1);
+    (void)minuteries.apres(10ms, [&] { appels += 100; });
+    { auto repetee = minuteries.repeter(10ms, [&] { appels += 100; }); }
+    auto gardee = minuteries.apres(10ms, [&] { ++appels; });
+    // A repeating timer whose action drops its own handle runs once, and its action is
+    // released safely after that run.
+    std::unique_ptr<Minuterie> elleMeme;
+    elleMeme = minuteries.repeter(5ms, [&] {
+        ++appels;
+        elleMeme.reset();
+    });
+    EXPECT_TRUE(essai::tournerJusqua([&] { return appels == 2; }, 5s));
+    essai::tournerPendant(60ms);
+    EXPECT_EQ(appels, 2);
+    EXPECT_FALSE(gardee->active());
 }
 
 TEST(MinuteriesGlib, UnDelaiDePlusDe49JoursNeReboucleSurQuelquesMillisecondes) {
@@ -132,11 +141,12 @@ TEST(MinuteriesGlib, UnDelaiDePlusDe49JoursNeReboucleSurQuelquesMillisecondes) {
 
 TEST(MinuteriesGlib, RienNeTourneApresLaDestructionDeLAdaptateur) {
     int appels = 0;
-    std::shared_ptr<Minuterie> restante;
+    std::unique_ptr<Minuterie> restante;
+    std::unique_ptr<Minuterie> repetee;
     {
         MinuteriesGlib minuteries;
         restante = minuteries.apres(10ms, [&] { ++appels; });
-        minuteries.repeter(10ms, [&] { ++appels; });
+        repetee = minuteries.repeter(10ms, [&] { ++appels; });
         minuteries.surLaFilePrincipale([&] { ++appels; });
     }
     essai::tournerPendant(60ms);

@@ -300,8 +300,14 @@ Simulateur& Simulateur::instance() {
             std::abort();
         }
         partage = new Simulateur(std::move(*s));
-        // The application's own cloud addresses lead to this simulator: read once, on first use.
-        setenv("OVREL_STUDIO_URL", (partage->base() + "/studio").c_str(), 1);
+        // The application's own cloud addresses lead to this simulator, as the launch
+        // configuration would make them.
+        Configuration configuration;
+        configuration.urlStudio = partage->base() + "/studio";
+        if (!etablirConfiguration(configuration)) {
+            ADD_FAILURE() << "une adresse du cloud a servi avant le démarrage du simulateur";
+            std::abort();
+        }
     }
     return *partage;
 }
