@@ -49,7 +49,7 @@ void LancementOvrelStudio::demarrer() {
     etablirConfiguration(configuration);
     systeme_ = std::make_unique<SystemeLinux>();
     ouvrirPreferences();
-    http_ = std::make_unique<HttpSoup>(HttpSoup::cheminCookiesParDefaut());
+    http_ = std::make_unique<HttpSoup>(HttpSoup::cheminCookiesParDefaut(), "OvrelStudio/" + std::string(VERSION_APP));
     if (http_->fichierEcarte())
         systeme_->journal("OVREL COOKIES: fichier illisible mis de côté: " + http_->fichierEcarte()->string());
     minuteries_ = std::make_unique<MinuteriesGlib>();

@@ -2,7 +2,6 @@
 
 #include "plateforme/fichier_ecarte.h"
 
-#include "app/constantes.h"
 #include "plateforme/adresse.h"
 
 #include <gio/gio.h>
@@ -255,7 +254,7 @@ struct HttpSoup::Envoi {
     }
 };
 
-HttpSoup::HttpSoup(const fs::path& fichierCookies) : session_(std::make_unique<Session>()) {
+HttpSoup::HttpSoup(const fs::path& fichierCookies, const std::string& agentUtilisateur) : session_(std::make_unique<Session>()) {
     if (preparerDossier(fichierCookies.parent_path())) {
         if (existe(fichierCookies)) fichierEcarte_ = ecarterSiIllisible(fichierCookies);
         preparerFichier(fichierCookies);
@@ -263,8 +262,7 @@ HttpSoup::HttpSoup(const fs::path& fichierCookies) : session_(std::make_unique<S
     session_->jar = soup_cookie_jar_db_new(fichierCookies.c_str(), FALSE);
     soup_cookie_jar_set_accept_policy(session_->jar, SOUP_COOKIE_JAR_ACCEPT_ALWAYS);
     session_->session = soup_session_new();
-    const std::string agent = "OvrelStudio/" + std::string(VERSION_APP);
-    soup_session_set_user_agent(session_->session, agent.c_str());
+    if (!agentUtilisateur.empty()) soup_session_set_user_agent(session_->session, agentUtilisateur.c_str());
     soup_session_add_feature(session_->session, SOUP_SESSION_FEATURE(session_->jar));
 }
 

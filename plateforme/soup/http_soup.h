@@ -30,7 +30,8 @@ public:
     // aside to "<name>.illisible-<UTC date>" and an empty jar starts in its place. The jar accepts
     // every cookie. Must be created on the thread that runs the main context: completions are
     // dispatched there.
-    explicit HttpSoup(const std::filesystem::path& fichierCookies);
+    // `agentUtilisateur` is sent with every request (libsoup's own when empty).
+    explicit HttpSoup(const std::filesystem::path& fichierCookies, const std::string& agentUtilisateur = {});
     // Cancels every request in flight; their completions are never called.
     ~HttpSoup() override;
     HttpSoup(const HttpSoup&) = delete;

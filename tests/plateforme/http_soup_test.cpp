@@ -1,7 +1,6 @@
 // The libsoup adapter against a real SoupServer on 127.0.0.1, on the same main context.
 #include "plateforme/soup/http_soup.h"
 
-#include "app/constantes.h"
 #include "boucle_glib.h"
 
 #include <gio/gio.h>
@@ -251,7 +250,7 @@ protected:
 };
 
 TEST_F(HttpSoupTest, RenvoieStatutEntetesEtCorpsEtPresenteLAgentDeLApplication) {
-    HttpSoup http(jar());
+    HttpSoup http(jar(), "OvrelStudio/9.8.7");
     RequeteHttp r;
     r.url = serveur_.url("/echo");
     r.entetes = {{"X-Essai", "valeur 1"}};
@@ -265,7 +264,7 @@ TEST_F(HttpSoupTest, RenvoieStatutEntetesEtCorpsEtPresenteLAgentDeLApplication) 
     ASSERT_EQ(serveur_.vues().size(), 1u);
     EXPECT_EQ(serveur_.derniere().methode, "GET");
     EXPECT_EQ(serveur_.derniere().essai, "valeur 1");
-    EXPECT_EQ(serveur_.derniere().agent, "OvrelStudio/" + std::string(VERSION_APP));
+    EXPECT_EQ(serveur_.derniere().agent, "OvrelStudio/9.8.7");
     EXPECT_FALSE(serveur_.derniere().cacheControl) << "sans ignorerCache, pas de Cache-Control";
 }
 
