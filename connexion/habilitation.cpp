@@ -1,5 +1,7 @@
 #include "connexion/habilitation.h"
 
+#include "plateforme/objets_g.h"
+
 #include <glib.h>
 
 #include <cmath>
@@ -45,15 +47,6 @@ void effacer(Preferences& preferences) {
 
 namespace {
 
-struct LibererFuseau {
-    void operator()(GTimeZone* f) const { g_time_zone_unref(f); }
-};
-struct LibererDate {
-    void operator()(GDateTime* d) const { g_date_time_unref(d); }
-};
-using FuseauPtr = std::unique_ptr<GTimeZone, LibererFuseau>;
-using DatePtr = std::unique_ptr<GDateTime, LibererDate>;
-
 // "dd/MM à HH:mm" of an instant given in seconds since 1970, in the given zone. The seconds are
 // rounded down, as a clock shows them, and kept inside the years GLib can represent in every
 // zone (a cloud could send any number).
@@ -63,15 +56,13 @@ std::string dateCourte(double secondes, GTimeZone* fuseau) {
     double s = std::floor(secondes);
     if (std::isnan(s) || s < premier) s = premier;
     if (s > dernier) s = dernier;
-    DatePtr utc(g_date_time_new_from_unix_utc(static_cast<gint64>(s)));
+    DateG utc(g_date_time_new_from_unix_utc(static_cast<gint64>(s)));
     if (!utc) return std::string();
-    DatePtr locale(g_date_time_to_timezone(utc.get(), fuseau));
+    DateG locale(g_date_time_to_timezone(utc.get(), fuseau));
     if (!locale) return std::string();
-    gchar* texte = g_date_time_format(locale.get(), "%d/%m à %H:%M");
-    if (texte == nullptr) return std::string();
-    std::string r(texte);
-    g_free(texte);
-    return r;
+    TexteG texte(g_date_time_format(locale.get(), "%d/%m à %H:%M"));
+    if (!texte) return std::string();
+    return std::string(texte.get());
 }
 
 std::string texteAvecFuseau(const Preferences& preferences, const Horloge& horloge, GTimeZone* fuseau) {
@@ -85,14 +76,14 @@ std::string texteAvecFuseau(const Preferences& preferences, const Horloge& horlo
 }  // namespace
 
 std::string texteHabilitation(const Preferences& preferences, const Horloge& horloge) {
-    FuseauPtr fuseau(g_time_zone_new_local());
+    FuseauG fuseau(g_time_zone_new_local());
     return texteAvecFuseau(preferences, horloge, fuseau.get());
 }
 
 std::string texteHabilitation(const Preferences& preferences, const Horloge& horloge,
                               std::string_view fuseau) {
     const std::string identifiant(fuseau);
-    FuseauPtr zone(g_time_zone_new_identifier(identifiant.c_str()));
+    FuseauG zone(g_time_zone_new_identifier(identifiant.c_str()));
     if (!zone) zone.reset(g_time_zone_new_utc());
     return texteAvecFuseau(preferences, horloge, zone.get());
 }

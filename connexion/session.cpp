@@ -3,6 +3,7 @@
 #include "app/constantes.h"
 #include "plateforme/adresse.h"
 #include "plateforme/json.h"
+#include "plateforme/objets_g.h"
 
 #include <glib.h>
 
@@ -65,12 +66,11 @@ std::optional<std::string> jetonDeRedirection(const std::optional<std::string>& 
     if (aUnSchema(*location)) {
         adresse = analyserAdresse(*location);
     } else {
-        GError* erreur = nullptr;
-        gchar* resolue = g_uri_resolve_relative("http://base.invalid/", location->c_str(), G_URI_FLAGS_ENCODED, &erreur);
-        if (erreur != nullptr) g_error_free(erreur);
-        if (resolue == nullptr) return std::nullopt;
-        adresse = analyserAdresse(resolue);
-        g_free(resolue);
+        ErreurRecue erreur;
+        TexteG resolue(
+            g_uri_resolve_relative("http://base.invalid/", location->c_str(), G_URI_FLAGS_ENCODED, erreur.adresse()));
+        if (!resolue) return std::nullopt;
+        adresse = analyserAdresse(resolue.get());
     }
     if (!adresse) return std::nullopt;
     auto element = adresse->premierElement("jeton");

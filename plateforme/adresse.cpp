@@ -1,5 +1,7 @@
 #include "plateforme/adresse.h"
 
+#include "plateforme/objets_g.h"
+
 #include <glib.h>
 
 #include <memory>
@@ -7,11 +9,6 @@
 namespace ovrel {
 
 namespace {
-struct LibererUri {
-    void operator()(GUri* uri) const { g_uri_unref(uri); }
-};
-using UriPtr = std::unique_ptr<GUri, LibererUri>;
-
 constexpr auto DRAPEAUX = static_cast<GUriFlags>(G_URI_FLAGS_ENCODED | G_URI_FLAGS_HAS_PASSWORD);
 
 // GUri always decodes the host, whatever the flags, and writes it back decoded: a host such
@@ -32,14 +29,12 @@ bool hotePermis(const char* hote) {
     return true;
 }
 
-UriPtr analyserGUri(std::string_view texte) {
+UriG analyserGUri(std::string_view texte) {
     if (!caracteresPermisDansAdresse(texte)) return nullptr;
     std::string copie(texte);
-    GError* erreur = nullptr;
-    GUri* uri = g_uri_parse(copie.c_str(), DRAPEAUX, &erreur);
-    if (erreur != nullptr) g_error_free(erreur);
-    UriPtr resultat(uri);
-    if (resultat && !hotePermis(g_uri_get_host(uri))) return nullptr;
+    ErreurRecue erreur;
+    UriG resultat(g_uri_parse(copie.c_str(), DRAPEAUX, erreur.adresse()));
+    if (resultat && !hotePermis(g_uri_get_host(resultat.get()))) return nullptr;
     return resultat;
 }
 
@@ -105,7 +100,7 @@ std::optional<std::string> decoderPourcent(std::string_view texte) {
 }
 
 std::optional<Adresse> analyserAdresse(std::string_view texte) {
-    UriPtr uri = analyserGUri(texte);
+    UriG uri = analyserGUri(texte);
     if (!uri) return std::nullopt;
     Adresse a;
     a.texte = std::string(texte);
@@ -153,7 +148,7 @@ std::optional<ElementRequete> Adresse::premierElement(std::string_view nom) cons
 
 std::optional<std::string> reecrireAdresse(std::string_view texte, bool sansAncre, bool sansRequete,
                                            bool sansUtilisateur) {
-    UriPtr uri = analyserGUri(texte);
+    UriG uri = analyserGUri(texte);
     if (!uri) return std::nullopt;
     // Without a host, a path that begins with "//" (left by dot-segment removal, as in "a:/.//x")
     // would read back as a host: GUri refuses to write it.
@@ -164,11 +159,9 @@ std::optional<std::string> reecrireAdresse(std::string_view texte, bool sansAncr
     if (sansAncre) masque |= G_URI_HIDE_FRAGMENT;
     if (sansRequete) masque |= G_URI_HIDE_QUERY;
     if (sansUtilisateur) masque |= G_URI_HIDE_USERINFO | G_URI_HIDE_AUTH_PARAMS;
-    char* resultat = g_uri_to_string_partial(uri.get(), static_cast<GUriHideFlags>(masque));
-    if (resultat == nullptr) return std::nullopt;
-    std::string r(resultat);
-    g_free(resultat);
-    return r;
+    TexteG resultat(g_uri_to_string_partial(uri.get(), static_cast<GUriHideFlags>(masque)));
+    if (!resultat) return std::nullopt;
+    return std::string(resultat.get());
 }
 
 }  // namespace ovrel

@@ -47,6 +47,12 @@ struct LibererErreurG {
 struct LibererDateG {
     void operator()(GDateTime* d) const { g_date_time_unref(d); }
 };
+struct LibererFuseauG {
+    void operator()(GTimeZone* f) const { g_time_zone_unref(f); }
+};
+struct LibererUriG {
+    void operator()(GUri* u) const { g_uri_unref(u); }
+};
 struct LibererVariantG {
     void operator()(GVariant* v) const { g_variant_unref(v); }
 };
@@ -61,6 +67,8 @@ using LibreG = std::unique_ptr<T, detail::LibererG>;
 using TexteG = LibreG<char>;
 using ErreurG = std::unique_ptr<GError, detail::LibererErreurG>;
 using DateG = std::unique_ptr<GDateTime, detail::LibererDateG>;
+using FuseauG = std::unique_ptr<GTimeZone, detail::LibererFuseauG>;
+using UriG = std::unique_ptr<GUri, detail::LibererUriG>;
 using VariantG = std::unique_ptr<GVariant, detail::LibererVariantG>;
 using TextesG = std::unique_ptr<char*, detail::LibererTableauTextesG>;
 

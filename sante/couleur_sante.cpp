@@ -1,5 +1,7 @@
 #include "sante/couleur_sante.h"
 
+#include "plateforme/objets_g.h"
+
 #include <glib.h>
 
 #include <algorithm>
@@ -106,34 +108,28 @@ std::string dateDansLeFuseau(std::string_view texte, GTimeZone* fuseau) {
     if (!secondes) return {};
     // GDateTime covers the years 1 to 9999; a timestamp outside (year 0, or an offset that pushes
     // it out) has no date to show.
-    GDateTime* utc = g_date_time_new_from_unix_utc(*secondes);
-    if (utc == nullptr) return {};
-    GDateTime* local = g_date_time_to_timezone(utc, fuseau);
-    g_date_time_unref(utc);
-    if (local == nullptr) return {};
+    const DateG utc(g_date_time_new_from_unix_utc(*secondes));
+    if (!utc) return {};
+    const DateG local(g_date_time_to_timezone(utc.get(), fuseau));
+    if (!local) return {};
     char tampon[40];
-    std::snprintf(tampon, sizeof tampon, "%02d/%02d/%04d à %02d:%02d", g_date_time_get_day_of_month(local),
-                  g_date_time_get_month(local), g_date_time_get_year(local), g_date_time_get_hour(local),
-                  g_date_time_get_minute(local));
-    g_date_time_unref(local);
+    std::snprintf(tampon, sizeof tampon, "%02d/%02d/%04d à %02d:%02d", g_date_time_get_day_of_month(local.get()),
+                  g_date_time_get_month(local.get()), g_date_time_get_year(local.get()),
+                  g_date_time_get_hour(local.get()), g_date_time_get_minute(local.get()));
     return tampon;
 }
 }  // namespace
 
 std::string dateCourte(std::string_view texte) {
-    GTimeZone* fuseau = g_time_zone_new_local();
-    std::string date = dateDansLeFuseau(texte, fuseau);
-    g_time_zone_unref(fuseau);
-    return date;
+    const FuseauG fuseau(g_time_zone_new_local());
+    return dateDansLeFuseau(texte, fuseau.get());
 }
 
 std::string dateCourte(std::string_view texte, std::string_view fuseau) {
     const std::string identifiant(fuseau);
-    GTimeZone* tz = g_time_zone_new_identifier(identifiant.c_str());
-    if (tz == nullptr) tz = g_time_zone_new_utc();
-    std::string date = dateDansLeFuseau(texte, tz);
-    g_time_zone_unref(tz);
-    return date;
+    FuseauG tz(g_time_zone_new_identifier(identifiant.c_str()));
+    if (!tz) tz.reset(g_time_zone_new_utc());
+    return dateDansLeFuseau(texte, tz.get());
 }
 
 std::string titreAttention(std::int64_t nombre) {
