@@ -13,11 +13,11 @@ jobs=${OVREL_JOBS:-2}
 # Fuzz targets: clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer.
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DOVREL_TESTS=OFF -DOVREL_FUZZ=ON >/dev/null
+  -DOVREL_TESTS=OFF -DOVREL_FUZZ=ON -DOVREL_WERROR=ON >/dev/null
 ninja -C build-fuzz -j"$jobs"
 
 # Everything else with the system compiler; the fuzz binaries are run by CTest from there.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVREL_BENCH=ON \
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVREL_BENCH=ON -DOVREL_WERROR=ON \
   -DOVREL_FUZZ_BINAIRES="$racine/build-fuzz/fuzz" >/dev/null
 ninja -C build -j"$jobs"
 
