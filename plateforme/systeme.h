@@ -1,8 +1,7 @@
-// The desktop around the application: default browser, file manager, environment, system log.
+// The desktop around the application: default browser, file manager, system log.
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
 
 namespace ovrel {
@@ -14,7 +13,6 @@ public:
     // False when no browser could be asked to open it.
     virtual bool ouvrirDansLeNavigateur(const std::string& url) = 0;
     virtual void reveler(const std::filesystem::path& fichier) = 0;
-    virtual std::optional<std::string> environnement(const std::string& nom) const = 0;
     // One diagnostic line, already in its final form ("OVREL NAV → …"); addresses in it have
     // gone through adresseSansSecret.
     virtual void journal(const std::string& ligne) = 0;

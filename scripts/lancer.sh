@@ -11,6 +11,41 @@
 # the folder that holds them.
 set -euo pipefail
 racine=$(cd "$(dirname "$0")/.." && pwd)
+
+if [ "${1:-}" = "--help" ] || [ "${1:-}" = "-h" ]; then
+  cat <<AIDE
+Usage : scripts/lancer.sh [arguments de l'application]
+
+Construit et démarre Ovrel Studio. Installe d'abord les paquets Debian manquants (apt-get, avec
+sudo si besoin) ; la première fois, la construction prend plusieurs minutes.
+
+Sans OVREL_STUDIO_URL, c'est la démonstration : le script démarre le cloud et les boxes simulés
+(simulateur/) et y branche l'application. Comptes de la page de connexion simulée :
+installateur, concepteur, les-deux, aucun.
+  - Avec un affichage (DISPLAY ou WAYLAND_DISPLAY), la fenêtre s'ouvre ; on la quitte en la
+    fermant, par Ctrl+Q, ou par Ctrl+C dans ce terminal. Le simulateur s'arrête avec elle.
+  - Sans affichage, l'application tourne sous un affichage virtuel : le script se connecte
+    comme installateur par un navigateur scripté, prend une capture de chaque écran et s'arrête.
+
+Variables d'environnement :
+  OVREL_STUDIO_URL   adresse du studio d'un vrai cloud : pas de simulateur, construction dans
+                     build-app/, réglages de l'utilisateur (~/.config/ovrel-studio)
+  OVREL_PROJET       dossier de projet du concepteur (avec OVREL_STUDIO_URL ; la démonstration
+                     prend simulateur/projet-exemple)
+  OVREL_JOBS         nombre de tâches de construction en parallèle (défaut : 2)
+  DISPLAY, WAYLAND_DISPLAY   s'il y en a un, la fenêtre s'ouvre ; sinon, visite sans affichage
+
+Résultats de la démonstration :
+  build-demo/captures/              captures d'écran (sans affichage)
+  build-demo/etat/config, donnees, cache   réglages, cookies et données de l'application
+  build-demo/etat/simulateur.log    journal du simulateur (une ligne par requête reçue)
+  build-demo/etat/application.log   sortie de l'application (sans affichage)
+  build-demo/etat/navigateur.log    adresses ouvertes dans le navigateur (sans affichage)
+Avec un affichage, les messages de l'application s'écrivent dans ce terminal et dans le journal
+du système (journalctl -t ovrel-studio).
+AIDE
+  exit 0
+fi
 cd "$racine"
 
 scripts/dependances.sh
@@ -19,7 +54,11 @@ jobs=${OVREL_JOBS:-2}
 if [ -n "${OVREL_STUDIO_URL:-}" ]; then
   cmake -S . -B build-app -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVREL_TESTS=OFF >/dev/null
   ninja -C build-app -j"$jobs" ovrel-studio
-  exec build-app/app/gtk/ovrel-studio "$@"
+  statut=0
+  build-app/app/gtk/ovrel-studio "$@" || statut=$?
+  echo "Réglages et données : ${XDG_CONFIG_HOME:-$HOME/.config}/ovrel-studio, ${XDG_DATA_HOME:-$HOME/.local/share}/ovrel-studio"
+  echo "Messages de l'application : dans ce terminal, et journalctl -t ovrel-studio"
+  exit "$statut"
 fi
 
 construction=build-demo
@@ -91,9 +130,25 @@ NoDisplay=true
 DESKTOP
 printf '[Default Applications]\nx-scheme-handler/ovrelstudio=fr.ovrel.Studio.desktop\n' >"$XDG_CONFIG_HOME/mimeapps.list"
 
+# Where the demo left what it made; said at the end, whether the window was closed or the tour
+# ended.
+resultats() {
+  echo "État de la démonstration : $etat (config, donnees, cache)"
+  echo "Journal du simulateur : $sortie_simulateur"
+  if [ -n "${captures:-}" ]; then
+    echo "Sortie de l'application : $etat/application.log"
+    echo "Adresses ouvertes dans le navigateur : $navigation"
+    echo "Dossier des captures : $captures"
+  else
+    echo "Messages de l'application : dans ce terminal, et journalctl -t ovrel-studio"
+  fi
+}
+
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-  "$application" "$@"
-  exit $?
+  statut=0
+  "$application" "$@" || statut=$?
+  resultats
+  exit "$statut"
 fi
 
 # No display: a virtual one, and a tour of the screens with a screenshot of each.
@@ -148,5 +203,4 @@ capturer 02-mes-ovrels-web
 xdotool mousemove --window "$fenetre" 40 10 click 1 2>/dev/null || true
 capturer 03-menu-application
 xdotool key --clearmodifiers Escape 2>/dev/null || true
-echo "Adresses ouvertes dans le navigateur : $navigation"
-echo "Dossier des captures : $captures"
+resultats

@@ -4,6 +4,29 @@
 # Exits non-zero on any failure.
 set -euo pipefail
 racine=$(cd "$(dirname "$0")/.." && pwd)
+
+if [ "${1:-}" = "--help" ] || [ "${1:-}" = "-h" ]; then
+  cat <<AIDE
+Usage : scripts/tester.sh
+
+Construit Ovrel Studio et lance tous ses tests : tests unitaires et des adaptateurs, la fenêtre
+et la vue web sous un affichage virtuel que le script démarre lui-même, les tests de contrat du
+simulateur, les tests de bout en bout et une courte passe de chaque cible de fuzzing (construite
+avec clang et les sanitizers). Installe d'abord les paquets Debian manquants (apt-get, avec sudo
+si besoin). Tout avertissement du compilateur dans notre code fait échouer la construction.
+Le code de sortie est non nul au moindre échec.
+
+Variables d'environnement :
+  OVREL_JOBS   nombre de tâches de construction et de tests en parallèle (défaut : 2)
+
+Résultats :
+  build/ctest-resultats.log   sortie complète des tests
+  build/captures/             captures d'écran des tests de fenêtre et de bout en bout
+  build/fuzz-corpus/          entrées trouvées par le fuzzing (et plantages éventuels)
+  build-fuzz/                 construction clang des cibles de fuzzing
+AIDE
+  exit 0
+fi
 cd "$racine"
 
 scripts/dependances.sh
@@ -13,11 +36,11 @@ jobs=${OVREL_JOBS:-2}
 # Fuzz targets: clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer.
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DOVREL_TESTS=OFF -DOVREL_FUZZ=ON >/dev/null
+  -DOVREL_TESTS=OFF -DOVREL_FUZZ=ON -DOVREL_WERROR=ON >/dev/null
 ninja -C build-fuzz -j"$jobs"
 
 # Everything else with the system compiler; the fuzz binaries are run by CTest from there.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVREL_BENCH=ON \
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVREL_BENCH=ON -DOVREL_WERROR=ON \
   -DOVREL_FUZZ_BINAIRES="$racine/build-fuzz/fuzz" >/dev/null
 ninja -C build -j"$jobs"
 
@@ -44,5 +67,8 @@ set -e
 kill "$pid_xvfb" 2>/dev/null || true
 wait "$pid_xvfb" 2>/dev/null || true
 sleep 1
+echo "Sortie complète des tests : $racine/$resultats"
+echo "Captures d'écran : $racine/build/captures"
+echo "Trouvailles du fuzzing : $racine/build/fuzz-corpus"
 grep -E '^[0-9]+% tests passed' "$resultats" | tail -n1 || true
 exit "$statut"

@@ -92,12 +92,6 @@ void SystemeLinux::reveler(const fs::path& fichier) {
     g_bus_get(G_BUS_TYPE_SESSION, nullptr, surBus, revelation);
 }
 
-std::optional<std::string> SystemeLinux::environnement(const std::string& nom) const {
-    const char* valeur = g_getenv(nom.c_str());
-    if (!valeur) return std::nullopt;
-    return std::string(valeur);
-}
-
 void SystemeLinux::journal(const std::string& ligne) {
     std::string une = ligne;
     std::replace_if(une.begin(), une.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');

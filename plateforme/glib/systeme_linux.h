@@ -1,5 +1,5 @@
 // The desktop around the application on Linux: default browser and file manager through GIO,
-// the process environment, and the system log through syslog.
+// and the system log through syslog.
 #pragma once
 
 #include "plateforme/systeme.h"
@@ -21,7 +21,6 @@ public:
     // (org.freedesktop.FileManager1.ShowItems); without one, opens the folder that holds it.
     // Asynchronous: returns at once, and whatever answers later needs nothing of this object.
     void reveler(const std::filesystem::path& fichier) override;
-    std::optional<std::string> environnement(const std::string& nom) const override;
     // One log line at level info; line breaks inside it become spaces, so that a text coming
     // from outside can neither split the line nor forge another one.
     void journal(const std::string& ligne) override;

@@ -18,20 +18,18 @@ TEST(Constantes, SuffixeStudioRetireUneSeuleFoisEtSansBarreFinale) {
     EXPECT_EQ(urlStudioDepuis(std::string(" https://x.org/studio ")), " https://x.org/studio ");
 }
 
-TEST(Constantes, CanalEtHotes) {
-    EXPECT_EQ(CANAL_MAJ(), "https://www." + std::string(DOMAINE_CLOUD) + "/studio/maj/linux-natif.json");
-    EXPECT_EQ(SUFFIXE_BOX(), ".box." + std::string(DOMAINE_CLOUD));
-    EXPECT_EQ(HOTE_CONNEXION(), "auth." + std::string(DOMAINE_CLOUD));
-    EXPECT_EQ(URL_PORTAIL(), "https://portail." + std::string(DOMAINE_CLOUD));
-    EXPECT_EQ(SCHEMA_APP, "ovrelstudio");
-    EXPECT_EQ(VERSION_APP, "0.6.2");
-    EXPECT_TRUE(AGENT_UTILISATEUR.ends_with(" OvrelStudio/0.6.2"));
+TEST(Constantes, LesHotesEtLeCanalSontDuDomaineDuCloud) {
+    const std::string domaine(DOMAINE_CLOUD);
+    EXPECT_EQ(CANAL_MAJ(), "https://www." + domaine + "/studio/maj/linux-natif.json");
+    EXPECT_EQ(SUFFIXE_BOX(), ".box." + domaine);
+    EXPECT_EQ(HOTE_CONNEXION(), "auth." + domaine);
+    EXPECT_EQ(URL_PORTAIL(), "https://portail." + domaine);
 }
 
-TEST(Constantes, Couleurs) {
-    EXPECT_EQ(FOND_OVREL, (Couleur{0.082, 0.071, 0.063, 1.0}));
-    EXPECT_EQ(OR_OVREL, (Couleur{0.847, 0.671, 0.416, 1.0}));
-    EXPECT_EQ(TEXTE_MUET, (Couleur{0.94, 0.94, 0.94, 0.55}));
+// The user agent the cloud reads carries the version the build declares.
+TEST(Constantes, LAgentPorteLaVersionDeLaConstruction) {
+    EXPECT_TRUE(AGENT_UTILISATEUR.ends_with(" OvrelStudio/" + std::string(VERSION_APP)))
+        << AGENT_UTILISATEUR;
 }
 
 TEST(SerieNormalisee, MajusculesSansTiretsNiEspaces) {

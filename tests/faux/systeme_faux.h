@@ -1,12 +1,10 @@
 // The desktop for tests: records the addresses opened in the browser, the files revealed and the
-// log lines; the environment is a map.
+// log lines.
 #pragma once
 
 #include "plateforme/systeme.h"
 
 #include <filesystem>
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,17 +17,11 @@ public:
         return navigateurDisponible;
     }
     void reveler(const std::filesystem::path& fichier) override { reveles.push_back(fichier); }
-    std::optional<std::string> environnement(const std::string& nom) const override {
-        auto v = variables.find(nom);
-        if (v == variables.end()) return std::nullopt;
-        return v->second;
-    }
     void journal(const std::string& ligne) override { lignes.push_back(ligne); }
 
     std::vector<std::string> ouvertes;
     bool navigateurDisponible = true;
     std::vector<std::filesystem::path> reveles;
-    std::map<std::string, std::string> variables;
     std::vector<std::string> lignes;
 };
 

@@ -1,30 +1,89 @@
-// The desktop adapter: environment, system log, browser and file manager (the latter on a private
-// session bus with a stand-in file manager).
+// The desktop adapter: system log, browser and folders through GIO's handling of desktop entries
+// (a stand-in browser and a stand-in folder viewer, the defaults in this program's own XDG
+// folders, so that nothing of the machine's desktop is ever started), and the file manager on a
+// private session bus with a stand-in file manager.
 #include "plateforme/glib/systeme_linux.h"
 
 #include "boucle_glib.h"
+#include "tests/gtk/navigateur_essai.h"
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 using namespace ovrel;
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 namespace {
 
-TEST(SystemeLinux, EnvironnementDistingueAbsentEtVide) {
-    SystemeLinux systeme;
-    ::setenv("OVREL_ESSAI_VARIABLE", "/chantier/projet", 1);
-    EXPECT_EQ(systeme.environnement("OVREL_ESSAI_VARIABLE"), "/chantier/projet");
-    ::setenv("OVREL_ESSAI_VARIABLE", "", 1);
-    EXPECT_EQ(systeme.environnement("OVREL_ESSAI_VARIABLE"), "");
-    ::unsetenv("OVREL_ESSAI_VARIABLE");
-    EXPECT_FALSE(systeme.environnement("OVREL_ESSAI_VARIABLE"));
-}
+// This process's desktop: a stand-in browser for http and https, a scheme whose handler cannot
+// start, and a stand-in folder viewer that writes each folder it is given to a file. GLib reads
+// the XDG folders once per process, so they are set before any test runs.
+class BureauDEssai : public ::testing::Environment {
+public:
+    void SetUp() override {
+        gchar* dossier = g_dir_make_tmp("ovrel-systeme-XXXXXX", nullptr);
+        ASSERT_NE(dossier, nullptr);
+        racine = dossier;
+        g_free(dossier);
+        for (const char* sous : {"donnees", "config", "systeme-donnees", "systeme-config", "montre"})
+            fs::create_directories(racine / sous);
+        ::setenv("XDG_DATA_HOME", (racine / "donnees").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (racine / "config").c_str(), 1);
+        ::setenv("XDG_DATA_DIRS", (racine / "systeme-donnees").c_str(), 1);
+        ::setenv("XDG_CONFIG_DIRS", (racine / "systeme-config").c_str(), 1);
+        ::unsetenv("GIO_USE_PORTALS");
+        navigateur = std::make_unique<essais::NavigateurEssai>(
+            racine / "donnees", racine / "config",
+            std::vector<std::pair<std::string, std::string>>{{"essai-casse", (racine / "absent").string()}});
+
+        journalDossiers = racine / "dossiers-essai.txt";
+        const fs::path programme = racine / "donnees" / "dossiers-essai.sh";
+        std::ofstream(programme) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << journalDossiers.string() << "'\n";
+        ::chmod(programme.c_str(), 0755);
+        std::ofstream(racine / "donnees" / "applications" / "dossiers-essai.desktop")
+            << "[Desktop Entry]\nType=Application\nName=dossiers-essai\nExec=" << programme.string()
+            << " %u\nMimeType=inode/directory;\n";
+        std::ofstream(racine / "config" / "mimeapps.list", std::ios::app)
+            << "inode/directory=dossiers-essai.desktop\n";
+    }
+    void TearDown() override {
+        navigateur.reset();
+        std::error_code ignoree;
+        fs::remove_all(racine, ignoree);
+    }
+
+    // The folders the stand-in viewer was given so far, after waiting for `nombre` of them.
+    std::vector<std::string> dossiersMontres(std::size_t nombre, std::chrono::milliseconds delai) const {
+        const auto fin = std::chrono::steady_clock::now() + delai;
+        std::vector<std::string> lignes;
+        for (;;) {
+            lignes.clear();
+            std::ifstream f(journalDossiers);
+            for (std::string ligne; std::getline(f, ligne);)
+                if (!ligne.empty()) lignes.push_back(ligne);
+            if (lignes.size() >= nombre || std::chrono::steady_clock::now() >= fin) return lignes;
+            essai::tournerPendant(50ms);
+        }
+    }
+
+    fs::path racine;
+    fs::path journalDossiers;
+    std::unique_ptr<essais::NavigateurEssai> navigateur;
+};
+
+BureauDEssai* const bureau =
+    static_cast<BureauDEssai*>(::testing::AddGlobalTestEnvironment(new BureauDEssai));
 
 TEST(SystemeLinux, JournalEcritUneSeuleLigneParAppel) {
     SystemeLinux systeme;
@@ -42,13 +101,20 @@ TEST(SystemeLinux, JournalEcritUneSeuleLigneParAppel) {
     EXPECT_NE(lignes[1].find("]: OVREL ESSAI: avant  OVREL FAUX: injecté"), std::string::npos) << lignes[1];
 }
 
-TEST(SystemeLinux, OuvrirDansLeNavigateurNeSeBloqueNiNePlante) {
+TEST(SystemeLinux, LeNavigateurParDefautRecoitLAdresseEtLEchecSeDit) {
     SystemeLinux systeme;
-    // No desktop handles this scheme anywhere.
+    const std::size_t avant = bureau->navigateur->ouvertes().size();
+    const std::string page = "https://studio.ovrel.example/studio/app/parc?tri=nom&sens=desc";
+    EXPECT_TRUE(systeme.ouvrirDansLeNavigateur(page));
+    const auto ouvertes = bureau->navigateur->attendre(avant + 1, 10s);
+    ASSERT_EQ(ouvertes.size(), avant + 1);
+    EXPECT_EQ(ouvertes.back(), page);
+
+    // No handler for the scheme, or a handler that cannot start: false, and the browser was
+    // given nothing more.
     EXPECT_FALSE(systeme.ouvrirDansLeNavigateur("ovrel-essai-sans-gestionnaire://rien"));
-    // With or without a browser on this machine: an answer, not a crash.
-    const bool ouvert = systeme.ouvrirDansLeNavigateur("https://studio.ovrel.example/");
-    (void)ouvert;
+    EXPECT_FALSE(systeme.ouvrirDansLeNavigateur("essai-casse://page"));
+    EXPECT_EQ(bureau->navigateur->attendre(avant + 2, 300ms).size(), avant + 1);
 }
 
 // A stand-in file manager on a private session bus, recording what it is asked to show.
@@ -134,14 +200,16 @@ TEST(SystemeLinux, RevelerDemandeAuGestionnaireDeFichiersDeMontrerLeFichier) {
         EXPECT_EQ(gestionnaire.demandes()[1], (std::vector<std::string>{attendu}));
         g_free(attendu);
     }
-    // Without a file manager on the bus the folder is opened instead; whatever the desktop
-    // has for folders, the call returns and nothing breaks.
-    essai::tournerPendant(50ms);
+    // Without a file manager on the bus, the folder that holds the file is opened instead.
+    const fs::path dossier = bureau->racine / "montre";
     SystemeLinux systeme;
-    systeme.reveler("/tmp/atelier/Fiche.pdf");
-    essai::tournerPendant(200ms);
+    systeme.reveler(dossier / "Fiche.pdf");
+    const auto montres = bureau->dossiersMontres(1, 10s);
     g_test_dbus_stop(bus);
     g_object_unref(bus);
+    ASSERT_EQ(montres.size(), 1u);
+    // GIO hands a local folder to a program as its path.
+    EXPECT_EQ(montres[0], dossier.string());
 }
 
 }  // namespace
