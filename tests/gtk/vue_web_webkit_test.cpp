@@ -157,6 +157,7 @@ Cookie cookieDeSession() {
     cookie.valeur = "abc";
     cookie.domaine = "127.0.0.1";
     cookie.chemin = "/";
+    cookie.sameSite = "None";
     return cookie;
 }
 
