@@ -1,8 +1,9 @@
 #include "plateforme/soup/http_soup.h"
 
-#include "plateforme/fichier_ecarte.h"
-
 #include "plateforme/adresse.h"
+#include "plateforme/fichier_ecarte.h"
+#include "plateforme/objets_g.h"
+#include "plateforme/soup/cookie_soup.h"
 
 #include <gio/gio.h>
 #include <libsoup/soup.h>
@@ -87,10 +88,6 @@ ErreurTransport erreurArgument(std::string message) {
     return {g_quark_to_string(G_IO_ERROR), G_IO_ERROR_INVALID_ARGUMENT, std::move(message)};
 }
 
-ErreurTransport depuisGError(const GError* erreur) {
-    return {g_quark_to_string(erreur->domain), erreur->code, erreur->message ? erreur->message : ""};
-}
-
 const std::string* premiereValeur(const Entetes& entetes, std::string_view nom) {
     const std::string cherche = minuscules(nom);
     for (const auto& [cle, valeur] : entetes)
@@ -106,38 +103,21 @@ guint millisecondesGlib(std::chrono::milliseconds duree) {
     return static_cast<guint>(n);
 }
 
-// GDateTime reaches year 9999, the nanosecond instants only year 2262: a cookie "valid until
-// 9999" must read as the far future, not wrap around into the past.
-Instant instantDepuis(GDateTime* date) {
-    using std::chrono::seconds;
-    constexpr auto maxi = std::chrono::duration_cast<seconds>(Instant::duration::max()).count();
-    constexpr auto mini = std::chrono::duration_cast<seconds>(Instant::duration::min()).count();
-    const gint64 secondes = std::clamp<gint64>(g_date_time_to_unix(date), mini, maxi);
-    return Instant{} + seconds(secondes);
-}
+// The list of cookies a jar hands out, each a copy of its own.
+struct LibererCookies {
+    void operator()(GSList* liste) const { g_slist_free_full(liste, reinterpret_cast<GDestroyNotify>(soup_cookie_free)); }
+};
+using CookiesSoup = std::unique_ptr<GSList, LibererCookies>;
 
-std::string sameSiteDepuis(SoupSameSitePolicy politique) {
-    switch (politique) {
-        case SOUP_SAME_SITE_POLICY_NONE: return "None";
-        case SOUP_SAME_SITE_POLICY_LAX: return "Lax";
-        case SOUP_SAME_SITE_POLICY_STRICT: return "Strict";
-    }
-    return "";
-}
+struct LibererUri {
+    void operator()(GUri* uri) const { g_uri_unref(uri); }
+};
+using UriG = std::unique_ptr<GUri, LibererUri>;
 
-Cookie cookieDepuis(SoupCookie* c) {
-    Cookie cookie;
-    cookie.nom = soup_cookie_get_name(c);
-    cookie.valeur = soup_cookie_get_value(c);
-    cookie.domaine = soup_cookie_get_domain(c);
-    const char* chemin = soup_cookie_get_path(c);
-    cookie.chemin = chemin ? chemin : "/";
-    if (GDateTime* expire = soup_cookie_get_expires(c)) cookie.expiration = instantDepuis(expire);
-    cookie.securise = soup_cookie_get_secure(c);
-    cookie.httpSeulement = soup_cookie_get_http_only(c);
-    cookie.sameSite = sameSiteDepuis(soup_cookie_get_same_site_policy(c));
-    return cookie;
-}
+struct LibererOctets {
+    void operator()(GBytes* octets) const { g_bytes_unref(octets); }
+};
+using OctetsG = std::unique_ptr<GBytes, LibererOctets>;
 
 void ajouterEntete(const char* nom, const char* valeur, gpointer donnees) {
     static_cast<Entetes*>(donnees)->emplace_back(nom, valeur);
@@ -145,18 +125,10 @@ void ajouterEntete(const char* nom, const char* valeur, gpointer donnees) {
 
 }  // namespace
 
+// A request still finishing keeps the session (and its jar) alive until its callback.
 struct HttpSoup::Session {
-    SoupSession* session = nullptr;
-    SoupCookieJar* jar = nullptr;
-
-    Session() = default;
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
-    ~Session() {
-        // A request still finishing keeps the session (and its jar) alive until its callback.
-        if (session) g_object_unref(session);
-        if (jar) g_object_unref(jar);
-    }
+    RefG<SoupCookieJar> jar;
+    RefG<SoupSession> session;  // goes first
 };
 
 // Owned by whoever finishes it: the libsoup callback once the exchange has started, the idle
@@ -165,8 +137,8 @@ struct HttpSoup::Session {
 struct HttpSoup::Envoi {
     HttpSoup* adaptateur = nullptr;
     Completion completion;
-    SoupMessage* message = nullptr;
-    GCancellable* annulation = nullptr;  // set once the exchange has started
+    RefG<SoupMessage> message;
+    RefG<GCancellable> annulation;  // set once the exchange has started
     GSource* minuterie = nullptr;        // the time-out, or the idle that reports an early error
     bool delaiEcoule = false;
     std::chrono::milliseconds delai{0};
@@ -175,11 +147,7 @@ struct HttpSoup::Envoi {
     Envoi() = default;
     Envoi(const Envoi&) = delete;
     Envoi& operator=(const Envoi&) = delete;
-    ~Envoi() {
-        arreterMinuterie();
-        if (annulation) g_object_unref(annulation);
-        if (message) g_object_unref(message);
-    }
+    ~Envoi() { arreterMinuterie(); }
 
     // Safe from inside the source's own dispatch.
     void arreterMinuterie() {
@@ -191,9 +159,8 @@ struct HttpSoup::Envoi {
 
     // May run the libsoup callback at once, which frees this record: nothing may touch it after.
     void annuler() {
-        GCancellable* a = G_CANCELLABLE(g_object_ref(annulation));
-        g_cancellable_cancel(a);
-        g_object_unref(a);
+        const RefG<GCancellable> a = annulation;
+        g_cancellable_cancel(a.get());
     }
 
     void attacher(GSource* source, GSourceFunc fonction) {
@@ -222,34 +189,30 @@ struct HttpSoup::Envoi {
 
     static void recu(GObject* source, GAsyncResult* resultat, gpointer donnees) {
         auto* envoi = static_cast<Envoi*>(donnees);
-        GError* erreur = nullptr;
-        GBytes* corps = soup_session_send_and_read_finish(SOUP_SESSION(source), resultat, &erreur);
+        ErreurRecue erreur;
+        OctetsG corps(soup_session_send_and_read_finish(SOUP_SESSION(source), resultat, erreur.adresse()));
         if (!envoi->adaptateur) {
-            if (corps) g_bytes_unref(corps);
-            g_clear_error(&erreur);
             delete envoi;
             return;
         }
         ReponseHttp reponse;
         if (corps) {
-            reponse.statut = static_cast<int>(soup_message_get_status(envoi->message));
-            soup_message_headers_foreach(soup_message_get_response_headers(envoi->message),
+            reponse.statut = static_cast<int>(soup_message_get_status(envoi->message.get()));
+            soup_message_headers_foreach(soup_message_get_response_headers(envoi->message.get()),
                                          ajouterEntete, &reponse.entetes);
             gsize taille = 0;
-            const auto* octets = static_cast<const char*>(g_bytes_get_data(corps, &taille));
+            const auto* octets = static_cast<const char*>(g_bytes_get_data(corps.get(), &taille));
             reponse.corps = taille ? std::string(octets, taille) : std::string();
-            g_bytes_unref(corps);
-        } else if (envoi->delaiEcoule && g_error_matches(erreur, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+        } else if (envoi->delaiEcoule && g_error_matches(erreur.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
             reponse.erreur = ErreurTransport{g_quark_to_string(G_IO_ERROR), G_IO_ERROR_TIMED_OUT,
                                              "Délai de " + std::to_string(envoi->delai.count()) +
                                                  " ms dépassé"};
         } else if (erreur) {
-            reponse.erreur = depuisGError(erreur);
+            reponse.erreur = erreurDepuisG(erreur.get());
         } else {
             reponse.erreur = ErreurTransport{g_quark_to_string(G_IO_ERROR), G_IO_ERROR_FAILED,
                                              "Échange interrompu"};
         }
-        g_clear_error(&erreur);
         envoi->adaptateur->terminer(envoi, std::move(reponse));
     }
 };
@@ -259,11 +222,11 @@ HttpSoup::HttpSoup(const fs::path& fichierCookies, const std::string& agentUtili
         if (existe(fichierCookies)) fichierEcarte_ = ecarterSiIllisible(fichierCookies);
         preparerFichier(fichierCookies);
     }
-    session_->jar = soup_cookie_jar_db_new(fichierCookies.c_str(), FALSE);
-    soup_cookie_jar_set_accept_policy(session_->jar, SOUP_COOKIE_JAR_ACCEPT_ALWAYS);
-    session_->session = soup_session_new();
-    if (!agentUtilisateur.empty()) soup_session_set_user_agent(session_->session, agentUtilisateur.c_str());
-    soup_session_add_feature(session_->session, SOUP_SESSION_FEATURE(session_->jar));
+    session_->jar = RefG<SoupCookieJar>::adopter(soup_cookie_jar_db_new(fichierCookies.c_str(), FALSE));
+    soup_cookie_jar_set_accept_policy(session_->jar.get(), SOUP_COOKIE_JAR_ACCEPT_ALWAYS);
+    session_->session = RefG<SoupSession>::adopter(soup_session_new());
+    if (!agentUtilisateur.empty()) soup_session_set_user_agent(session_->session.get(), agentUtilisateur.c_str());
+    soup_session_add_feature(session_->session.get(), SOUP_SESSION_FEATURE(session_->jar.get()));
 }
 
 HttpSoup::~HttpSoup() {
@@ -304,40 +267,35 @@ void HttpSoup::lancer(Envoi* envoi, RequeteHttp requete) {
         envoi->attacher(g_idle_source_new(), Envoi::signalerErreur);
     };
 
-    GError* erreur = nullptr;
-    GUri* uri = g_uri_parse(requete.url.c_str(), static_cast<GUriFlags>(SOUP_HTTP_URI_FLAGS), &erreur);
+    ErreurRecue erreur;
+    const UriG uri(g_uri_parse(requete.url.c_str(), static_cast<GUriFlags>(SOUP_HTTP_URI_FLAGS), erreur.adresse()));
     if (!uri) {
-        echouer(depuisGError(erreur));
-        g_error_free(erreur);
+        echouer(erreurDepuisG(erreur.get()));
         return;
     }
-    const std::string schema = minuscules(g_uri_get_scheme(uri));
-    const char* hote = g_uri_get_host(uri);
+    const std::string schema = minuscules(g_uri_get_scheme(uri.get()));
+    const char* hote = g_uri_get_host(uri.get());
     if ((schema != "http" && schema != "https") || !hote || !*hote) {
-        g_uri_unref(uri);
         echouer(erreurArgument("Adresse non prise en charge"));
         return;
     }
     if (!estJeton(requete.methode)) {
-        g_uri_unref(uri);
         echouer(erreurArgument("Méthode invalide"));
         return;
     }
     for (const auto& [nom, valeur] : requete.entetes) {
         if (!estJeton(nom) || !estValeurEntete(valeur)) {
-            g_uri_unref(uri);
             echouer(erreurArgument("En-tête invalide"));
             return;
         }
     }
 
-    envoi->message = soup_message_new_from_uri(requete.methode.c_str(), uri);
-    g_uri_unref(uri);
+    envoi->message = RefG<SoupMessage>::adopter(soup_message_new_from_uri(requete.methode.c_str(), uri.get()));
     if (!envoi->message) {
         echouer(erreurArgument("Adresse non prise en charge"));
         return;
     }
-    SoupMessageHeaders* entetes = soup_message_get_request_headers(envoi->message);
+    SoupMessageHeaders* entetes = soup_message_get_request_headers(envoi->message.get());
     for (const auto& [nom, valeur] : requete.entetes) {
         // With a body, its type travels with it (set below), not as a second header.
         if (requete.corps && minuscules(nom) == "content-type") continue;
@@ -345,19 +303,18 @@ void HttpSoup::lancer(Envoi* envoi, RequeteHttp requete) {
     }
     if (requete.corps) {
         const std::string* type = premiereValeur(requete.entetes, "Content-Type");
-        GBytes* octets = g_bytes_new(requete.corps->data(), requete.corps->size());
-        soup_message_set_request_body_from_bytes(envoi->message, type ? type->c_str() : nullptr, octets);
-        g_bytes_unref(octets);
+        const OctetsG octets(g_bytes_new(requete.corps->data(), requete.corps->size()));
+        soup_message_set_request_body_from_bytes(envoi->message.get(), type ? type->c_str() : nullptr, octets.get());
     }
     if (requete.ignorerCache && !premiereValeur(requete.entetes, "Cache-Control"))
         soup_message_headers_append(entetes, "Cache-Control", "no-cache");
-    if (requete.sansRedirection) soup_message_add_flags(envoi->message, SOUP_MESSAGE_NO_REDIRECT);
+    if (requete.sansRedirection) soup_message_add_flags(envoi->message.get(), SOUP_MESSAGE_NO_REDIRECT);
 
     // libsoup's own timeout starts after name resolution; this one covers the whole exchange.
-    envoi->annulation = g_cancellable_new();
+    envoi->annulation = RefG<GCancellable>::adopter(g_cancellable_new());
     envoi->attacher(g_timeout_source_new(millisecondesGlib(requete.delai)), Envoi::delaiDepasse);
-    soup_session_send_and_read_async(session_->session, envoi->message, G_PRIORITY_DEFAULT,
-                                     envoi->annulation, Envoi::recu, envoi);
+    soup_session_send_and_read_async(session_->session.get(), envoi->message.get(), G_PRIORITY_DEFAULT,
+                                     envoi->annulation.get(), Envoi::recu, envoi);
 }
 
 void HttpSoup::terminer(Envoi* envoi, ReponseHttp reponse) {
@@ -370,49 +327,27 @@ void HttpSoup::terminer(Envoi* envoi, ReponseHttp reponse) {
 
 std::vector<Cookie> HttpSoup::cookies() const {
     std::vector<Cookie> resultat;
-    GDateTime* maintenant = g_date_time_new_now_utc();
-    GSList* liste = soup_cookie_jar_all_cookies(session_->jar);
-    for (GSList* l = liste; l; l = l->next) {
+    const DateG maintenant(g_date_time_new_now_utc());
+    const CookiesSoup liste(soup_cookie_jar_all_cookies(session_->jar.get()));
+    for (GSList* l = liste.get(); l; l = l->next) {
         auto* c = static_cast<SoupCookie*>(l->data);
         GDateTime* expire = soup_cookie_get_expires(c);
-        if (expire && g_date_time_compare(expire, maintenant) <= 0) continue;
-        resultat.push_back(cookieDepuis(c));
+        if (expire && g_date_time_compare(expire, maintenant.get()) <= 0) continue;
+        resultat.push_back(cookieDepuisSoup(c));
     }
-    g_slist_free_full(liste, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
-    g_date_time_unref(maintenant);
     return resultat;
 }
 
 void HttpSoup::ajouterCookie(const Cookie& cookie) {
     if (cookie.domaine.empty()) return;
-    SoupCookie* c = soup_cookie_new(cookie.nom.c_str(), cookie.valeur.c_str(), cookie.domaine.c_str(),
-                                    cookie.chemin.empty() ? "/" : cookie.chemin.c_str(), -1);
-    if (cookie.expiration) {
-        const auto secondes =
-            std::chrono::floor<std::chrono::seconds>(cookie.expiration->time_since_epoch()).count();
-        GDateTime* expire = g_date_time_new_from_unix_utc(secondes);
-        if (!expire) {
-            soup_cookie_free(c);
-            return;
-        }
-        soup_cookie_set_expires(c, expire);
-        g_date_time_unref(expire);
-    }
-    soup_cookie_set_secure(c, cookie.securise);
-    soup_cookie_set_http_only(c, cookie.httpSeulement);
-    const std::string sameSite = minuscules(cookie.sameSite);
-    if (sameSite == "none") soup_cookie_set_same_site_policy(c, SOUP_SAME_SITE_POLICY_NONE);
-    else if (sameSite == "lax") soup_cookie_set_same_site_policy(c, SOUP_SAME_SITE_POLICY_LAX);
-    else if (sameSite == "strict") soup_cookie_set_same_site_policy(c, SOUP_SAME_SITE_POLICY_STRICT);
-    // The jar replaces a cookie with the same name, domain and path, and takes `c`.
-    soup_cookie_jar_add_cookie(session_->jar, c);
+    // The jar replaces a cookie with the same name, domain and path, and takes the new one.
+    soup_cookie_jar_add_cookie(session_->jar.get(), cookieVersSoup(cookie));
 }
 
 void HttpSoup::supprimerCookies() {
-    GSList* liste = soup_cookie_jar_all_cookies(session_->jar);
-    for (GSList* l = liste; l; l = l->next)
-        soup_cookie_jar_delete_cookie(session_->jar, static_cast<SoupCookie*>(l->data));
-    g_slist_free_full(liste, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
+    const CookiesSoup liste(soup_cookie_jar_all_cookies(session_->jar.get()));
+    for (GSList* l = liste.get(); l; l = l->next)
+        soup_cookie_jar_delete_cookie(session_->jar.get(), static_cast<SoupCookie*>(l->data));
 }
 
 }  // namespace ovrel

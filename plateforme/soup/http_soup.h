@@ -46,8 +46,9 @@ public:
     // header): the session keeps no cache of its own, so this only concerns caches on the way.
     void envoyer(RequeteHttp requete, Completion completion) override;
 
-    // Cookies of the jar that have not expired. Expiries have the precision of a second.
-    // A cookie stored without SameSite reads back as "Lax", the jar's default.
+    // Cookies of the jar that have not expired, converted as cookie_soup.h says: expiries in
+    // whole seconds and never later than `expirationLaPlusLointaine`; a cookie stored without
+    // SameSite reads back as "None", libsoup's meaning of an unspecified SameSite.
     std::vector<Cookie> cookies() const override;
     // A cookie without a domain is ignored; one whose expiry has passed removes the stored
     // cookie with the same name, domain and path.

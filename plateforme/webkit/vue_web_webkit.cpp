@@ -1,6 +1,7 @@
 #include "plateforme/webkit/vue_web_webkit.h"
 
 #include "app/constantes.h"
+#include "plateforme/soup/cookie_soup.h"
 
 #include <glib/gstdio.h>
 
@@ -71,50 +72,6 @@ void creerDossier(const fs::path& dossier) {
 }
 
 }  // namespace
-
-Cookie cookieDepuisSoup(SoupCookie* source) {
-    Cookie cookie;
-    auto texte = [](const char* valeur) { return valeur ? std::string(valeur) : std::string(); };
-    cookie.nom = texte(soup_cookie_get_name(source));
-    cookie.valeur = texte(soup_cookie_get_value(source));
-    cookie.domaine = texte(soup_cookie_get_domain(source));
-    cookie.chemin = texte(soup_cookie_get_path(source));
-    if (GDateTime* expiration = soup_cookie_get_expires(source)) {
-        const auto microsecondes = std::chrono::seconds(g_date_time_to_unix(expiration)) +
-                                   std::chrono::microseconds(g_date_time_get_microsecond(expiration));
-        cookie.expiration = Instant(std::chrono::duration_cast<Instant::duration>(microsecondes));
-    }
-    cookie.securise = soup_cookie_get_secure(source);
-    cookie.httpSeulement = soup_cookie_get_http_only(source);
-    switch (soup_cookie_get_same_site_policy(source)) {
-    case SOUP_SAME_SITE_POLICY_LAX: cookie.sameSite = "Lax"; break;
-    case SOUP_SAME_SITE_POLICY_STRICT: cookie.sameSite = "Strict"; break;
-    case SOUP_SAME_SITE_POLICY_NONE: break;
-    }
-    return cookie;
-}
-
-SoupCookie* cookieVersSoup(const Cookie& source) {
-    // max_age -1: a session cookie until an expiry is set below.
-    SoupCookie* cookie = soup_cookie_new(source.nom.c_str(), source.valeur.c_str(), source.domaine.c_str(),
-                                         source.chemin.c_str(), -1);
-    if (source.expiration) {
-        // Cookie dates have whole seconds; a fraction is dropped.
-        const auto secondes =
-            std::chrono::floor<std::chrono::seconds>(source.expiration->time_since_epoch()).count();
-        DateG date(g_date_time_new_from_unix_utc(secondes));
-        if (date) soup_cookie_set_expires(cookie, date.get());
-    }
-    soup_cookie_set_secure(cookie, source.securise);
-    soup_cookie_set_http_only(cookie, source.httpSeulement);
-    if (source.sameSite == "Lax")
-        soup_cookie_set_same_site_policy(cookie, SOUP_SAME_SITE_POLICY_LAX);
-    else if (source.sameSite == "Strict")
-        soup_cookie_set_same_site_policy(cookie, SOUP_SAME_SITE_POLICY_STRICT);
-    else
-        soup_cookie_set_same_site_policy(cookie, SOUP_SAME_SITE_POLICY_NONE);
-    return cookie;
-}
 
 ErreurTransport erreurDepuisG(const GError* erreur) {
     if (!erreur) return {};

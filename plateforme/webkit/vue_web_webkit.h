@@ -40,12 +40,6 @@ private:
     T* objet_ = nullptr;
 };
 
-// The cookie conversions between the web engine's records and ours. An absent expiry is a
-// session cookie; libsoup has no "unspecified" SameSite value, so its NONE reads back as "".
-Cookie cookieDepuisSoup(SoupCookie* cookie);
-// A new SoupCookie (free it with soup_cookie_free). "" and "None" both give SameSite NONE.
-SoupCookie* cookieVersSoup(const Cookie& cookie);
-
 // An error of the web engine or of GLib, as the alerts show it: "(domain code)".
 ErreurTransport erreurDepuisG(const GError* erreur);
 
