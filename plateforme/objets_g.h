@@ -53,6 +53,9 @@ struct LibererFuseauG {
 struct LibererUriG {
     void operator()(GUri* u) const { g_uri_unref(u); }
 };
+struct LibererOctetsG {
+    void operator()(GBytes* o) const { g_bytes_unref(o); }
+};
 struct LibererVariantG {
     void operator()(GVariant* v) const { g_variant_unref(v); }
 };
@@ -69,6 +72,7 @@ using ErreurG = std::unique_ptr<GError, detail::LibererErreurG>;
 using DateG = std::unique_ptr<GDateTime, detail::LibererDateG>;
 using FuseauG = std::unique_ptr<GTimeZone, detail::LibererFuseauG>;
 using UriG = std::unique_ptr<GUri, detail::LibererUriG>;
+using OctetsG = std::unique_ptr<GBytes, detail::LibererOctetsG>;
 using VariantG = std::unique_ptr<GVariant, detail::LibererVariantG>;
 using TextesG = std::unique_ptr<char*, detail::LibererTableauTextesG>;
 

@@ -109,16 +109,6 @@ struct LibererCookies {
 };
 using CookiesSoup = std::unique_ptr<GSList, LibererCookies>;
 
-struct LibererUri {
-    void operator()(GUri* uri) const { g_uri_unref(uri); }
-};
-using UriG = std::unique_ptr<GUri, LibererUri>;
-
-struct LibererOctets {
-    void operator()(GBytes* octets) const { g_bytes_unref(octets); }
-};
-using OctetsG = std::unique_ptr<GBytes, LibererOctets>;
-
 void ajouterEntete(const char* nom, const char* valeur, gpointer donnees) {
     static_cast<Entetes*>(donnees)->emplace_back(nom, valeur);
 }
