@@ -275,9 +275,25 @@ Cookie cookieDurable() {
     return cookie;
 }
 
+// A test's own folder, removed only when the program ends: the engine closes a session after
+// its view is gone, and removing its folder meanwhile has crashed the network process.
+class DossierDuTest {
+public:
+    DossierDuTest() {
+        static essais::DossierTemporaire racine;
+        static int numero = 0;
+        chemin_ = racine.chemin() / std::to_string(++numero);
+        std::filesystem::create_directories(chemin_);
+    }
+    const std::filesystem::path& chemin() const { return chemin_; }
+
+private:
+    std::filesystem::path chemin_;
+};
+
 class VueWebWebKitTest : public ::testing::Test {
 protected:
-    essais::DossierTemporaire dossier;
+    DossierDuTest dossier;
     Serveur serveur;
 };
 
