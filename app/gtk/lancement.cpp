@@ -61,7 +61,7 @@ void LancementOvrelStudio::demarrer() {
 
     // The web view keeps its own cookie file beside the HTTP jar's: the application copies
     // cookies between the two, it never shares a file between two engines.
-    web_ = std::make_unique<VueWebWebKit>(VueWebWebKit::dossiersParDefaut());
+    web_ = std::make_unique<VueWebWebKit>(VueWebWebKit::dossiersParDefaut(), std::string(AGENT_UTILISATEUR));
 
     delegue_ = std::make_unique<Delegue>(
         PortsDelegue{*http_, *preferences_, horloge_, *minuteries_, dialogues_, ecrans_, *systeme_, *navigateur_},

@@ -1,5 +1,7 @@
 #include "plateforme/glib/navigateur_gio.h"
 
+#include "plateforme/objets_g.h"
+
 #include <gio/gio.h>
 
 #include <string_view>
@@ -21,13 +23,10 @@ struct EtatSession {
 
 // The lower-cased scheme of an address, absent when it has none.
 std::optional<std::string> schemaDe(const std::string& adresse) {
-    gchar* schema = g_uri_parse_scheme(adresse.c_str());
-    if (schema == nullptr) return std::nullopt;
-    gchar* bas = g_ascii_strdown(schema, -1);
-    std::string resultat(bas);
-    g_free(bas);
-    g_free(schema);
-    return resultat;
+    TexteG schema(g_uri_parse_scheme(adresse.c_str()));
+    if (!schema) return std::nullopt;
+    TexteG bas(g_ascii_strdown(schema.get(), -1));
+    return std::string(bas.get());
 }
 
 // Inside a sandbox GIO hands addresses to the desktop's portal, which sees the browsers that
@@ -41,10 +40,7 @@ bool parLePortail() {
 bool unNavigateurRepond(const std::string& url) {
     const auto schema = schemaDe(url);
     if (!schema) return false;
-    if (GAppInfo* application = g_app_info_get_default_for_uri_scheme(schema->c_str())) {
-        g_object_unref(application);
-        return true;
-    }
+    if (RefG<GAppInfo>::adopter(g_app_info_get_default_for_uri_scheme(schema->c_str()))) return true;
     return parLePortail();
 }
 
@@ -76,22 +72,19 @@ void terminer(const std::shared_ptr<EtatSession>& etat, std::optional<std::strin
 
 void surLancement(GObject*, GAsyncResult* resultat, gpointer donnees) {
     const std::unique_ptr<std::shared_ptr<EtatSession>> etat(static_cast<std::shared_ptr<EtatSession>*>(donnees));
-    GError* erreur = nullptr;
-    if (g_app_info_launch_default_for_uri_finish(resultat, &erreur)) {
+    ErreurRecue erreur;
+    if (g_app_info_launch_default_for_uri_finish(resultat, erreur.adresse())) {
         // The sign-out page has nothing to send back: its session ends here.
         if (!(*etat)->schema) terminer(*etat, std::nullopt, std::nullopt);
         return;
     }
     // The desktop asked which application should open the page, and the user declined: as a
     // closed page, nothing to report.
-    if (g_error_matches(erreur, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
-        g_error_free(erreur);
+    if (g_error_matches(erreur.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
         terminer(*etat, std::nullopt, std::nullopt);
         return;
     }
-    ErreurTransport e{g_quark_to_string(erreur->domain), erreur->code, erreur->message};
-    g_error_free(erreur);
-    terminer(*etat, std::nullopt, std::move(e));
+    terminer(*etat, std::nullopt, erreurDepuisG(erreur.get()));
 }
 
 }  // namespace
@@ -143,11 +136,7 @@ std::shared_ptr<SessionNavigateur> NavigateurGio::creer(const std::string& url,
                                                        Completion completion) {
     auto etat = std::make_shared<EtatSession>();
     etat->url = url;
-    if (schemaRappel) {
-        gchar* bas = g_ascii_strdown(schemaRappel->c_str(), -1);
-        etat->schema = bas;
-        g_free(bas);
-    }
+    if (schemaRappel) etat->schema = std::string(TexteG(g_ascii_strdown(schemaRappel->c_str(), -1)).get());
     etat->completion = std::move(completion);
     return std::make_shared<Session>(std::move(etat), attente_);
 }

@@ -1,5 +1,7 @@
 #include "plateforme/glib/systeme_linux.h"
 
+#include "plateforme/objets_g.h"
+
 #include <gio/gio.h>
 #include <syslog.h>
 
@@ -20,11 +22,9 @@ struct Revelation {
 };
 
 std::string uriDe(const fs::path& chemin) {
-    gchar* uri = g_filename_to_uri(chemin.c_str(), nullptr, nullptr);
+    TexteG uri(g_filename_to_uri(chemin.c_str(), nullptr, nullptr));
     if (!uri) return {};
-    std::string resultat(uri);
-    g_free(uri);
-    return resultat;
+    return std::string(uri.get());
 }
 
 void ouvrirLeDossier(const Revelation& revelation) {
@@ -34,32 +34,25 @@ void ouvrirLeDossier(const Revelation& revelation) {
 
 void surReponse(GObject* source, GAsyncResult* resultat, gpointer donnees) {
     const std::unique_ptr<Revelation> revelation(static_cast<Revelation*>(donnees));
-    GError* erreur = nullptr;
-    GVariant* reponse = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), resultat, &erreur);
-    if (reponse) {
-        g_variant_unref(reponse);
-        return;
-    }
-    g_error_free(erreur);
+    ErreurRecue erreur;
+    if (VariantG(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), resultat, erreur.adresse()))) return;
     ouvrirLeDossier(*revelation);
 }
 
 void surBus(GObject*, GAsyncResult* resultat, gpointer donnees) {
     auto* revelation = static_cast<Revelation*>(donnees);
-    GError* erreur = nullptr;
-    GDBusConnection* bus = g_bus_get_finish(resultat, &erreur);
+    ErreurRecue erreur;
+    const auto bus = RefG<GDBusConnection>::adopter(g_bus_get_finish(resultat, erreur.adresse()));
     if (!bus) {
-        g_error_free(erreur);
         ouvrirLeDossier(*revelation);
         delete revelation;
         return;
     }
     const gchar* uris[] = {revelation->uriFichier.c_str(), nullptr};
     // A file manager started on demand may take a few seconds to answer.
-    g_dbus_connection_call(bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+    g_dbus_connection_call(bus.get(), "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
                            "org.freedesktop.FileManager1", "ShowItems", g_variant_new("(^ass)", uris, ""),
                            nullptr, G_DBUS_CALL_FLAGS_NONE, 10'000, nullptr, surReponse, revelation);
-    g_object_unref(bus);
 }
 
 }  // namespace
@@ -73,10 +66,8 @@ SystemeLinux::SystemeLinux() {
 SystemeLinux::~SystemeLinux() = default;
 
 bool SystemeLinux::ouvrirDansLeNavigateur(const std::string& url) {
-    GError* erreur = nullptr;
-    if (g_app_info_launch_default_for_uri(url.c_str(), nullptr, &erreur)) return true;
-    g_clear_error(&erreur);
-    return false;
+    ErreurRecue erreur;
+    return g_app_info_launch_default_for_uri(url.c_str(), nullptr, erreur.adresse());
 }
 
 void SystemeLinux::reveler(const fs::path& fichier) {

@@ -1,5 +1,7 @@
 #include "plateforme/gtk/dialogues_gtk.h"
 
+#include "plateforme/objets_g.h"
+
 #include <gtkmm.h>
 
 #include <memory>
@@ -40,18 +42,13 @@ ChoixFichier choixFichier(Gtk::Window* principale, const std::string& titre, Gtk
 // the C API: gtkmm cannot wrap the private GFile classes that a list model hands out.
 std::vector<fs::path> fichiersChoisis(Gtk::FileChooser& choix) {
     std::vector<fs::path> chemins;
-    GListModel* liste = gtk_file_chooser_get_files(choix.gobj());
+    const auto liste = RefG<GListModel>::adopter(gtk_file_chooser_get_files(choix.gobj()));
     if (!liste) return chemins;
-    for (guint i = 0; i < g_list_model_get_n_items(liste); ++i) {
-        auto* fichier = static_cast<GFile*>(g_list_model_get_item(liste, i));
+    for (guint i = 0; i < g_list_model_get_n_items(liste.get()); ++i) {
+        const auto fichier = RefG<GFile>::adopter(static_cast<GFile*>(g_list_model_get_item(liste.get(), i)));
         if (!fichier) continue;
-        if (char* chemin = g_file_get_path(fichier)) {
-            chemins.emplace_back(chemin);
-            g_free(chemin);
-        }
-        g_object_unref(fichier);
+        if (TexteG chemin{g_file_get_path(fichier.get())}) chemins.emplace_back(chemin.get());
     }
-    g_object_unref(liste);
     return chemins;
 }
 

@@ -3,6 +3,7 @@
 // application's user agent.
 #pragma once
 
+#include "plateforme/objets_g.h"
 #include "plateforme/vue_web.h"
 
 #include <filesystem>
@@ -10,38 +11,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <webkit/webkit.h>
 
 namespace ovrel {
 
-// Holds one reference to a GObject and drops it when destroyed. `adopter` takes a reference
-// the caller already owns (a "transfer full" result); `partager` adds one.
-template <class T>
-class RefG {
-public:
-    RefG() = default;
-    static RefG adopter(T* objet) { return RefG(objet); }
-    static RefG partager(T* objet) { return RefG(objet ? static_cast<T*>(g_object_ref(objet)) : nullptr); }
-    RefG(const RefG& autre) : objet_(autre.objet_ ? static_cast<T*>(g_object_ref(autre.objet_)) : nullptr) {}
-    RefG(RefG&& autre) noexcept : objet_(autre.objet_) { autre.objet_ = nullptr; }
-    RefG& operator=(RefG autre) noexcept {
-        std::swap(objet_, autre.objet_);
-        return *this;
-    }
-    ~RefG() {
-        if (objet_) g_object_unref(objet_);
-    }
-    T* get() const { return objet_; }
-    explicit operator bool() const { return objet_ != nullptr; }
-
-private:
-    explicit RefG(T* objet) : objet_(objet) {}
-    T* objet_ = nullptr;
-};
-
-// An error of the web engine or of GLib, as the alerts show it: "(domain code)".
-ErreurTransport erreurDepuisG(const GError* erreur);
 
 class VueWebWebKit final : public VueWeb {
 public:
@@ -57,20 +32,27 @@ public:
     // own HTTP jar has its own file in the same folder, and the two engines never share one.
     static std::filesystem::path fichierCookies(const Dossiers& dossiers);
 
-    // Needs GTK initialised. The folders are created (0700) when missing.
-    explicit VueWebWebKit(const Dossiers& dossiers = dossiersParDefaut());
+    // Needs GTK initialised. The folders are created (0700) when missing; every request and
+    // navigator.userAgent present `agentUtilisateur`.
+    VueWebWebKit(const Dossiers& dossiers, const std::string& agentUtilisateur);
     ~VueWebWebKit() override;
     VueWebWebKit(const VueWebWebKit&) = delete;
     VueWebWebKit& operator=(const VueWebWebKit&) = delete;
 
-    // Loads `url`. When the load has not started or is still under way after `delai`, it is
-    // stopped (a GLib timeout): the view then reports a failed load with WebKitNetworkError 302
-    // (as any stopped load), and `delaiDepasse()` tells that the time-out stopped it. The timer
-    // ends with the first load that finishes once this one has started (a link followed
-    // meanwhile included); the end of a load this call replaced does not count.
+    // Without a listener the engine keeps its own ways: its error pages, its policy, its
+    // download folder.
     void definirEcouteur(EvenementsVueWeb* ecouteur) override { ecouteur_ = ecouteur; }
-    void ecouterMessages(const std::string&) override {}
+    // Values reach the listener as JSON text, with neither origin nor frame: the engine does not
+    // say who posted them. A name already listened to is not registered again.
+    void ecouterMessages(const std::string& nom) override;
 
+    // Loads `url`. When the load is still under way after `delai`, it is stopped (a GLib
+    // timeout); when it has not started yet (a web process still starting), it is stopped as
+    // soon as the engine reports its start. The view then reports a failed load with
+    // WebKitNetworkError 302 (as any stopped load), and `delaiDepasse()` tells that the time-out
+    // stopped it. The timer ends with the first load that finishes once this one has started (a
+    // link followed meanwhile included), or when the listener cancels this navigation or makes
+    // it a download; the end of a load this call replaced does not count.
     void charger(const std::string& url, std::chrono::milliseconds delai = std::chrono::seconds(60)) override;
     void recharger() override;
     // The view's current address ("about:blank" included), absent when it has none.
@@ -87,7 +69,7 @@ public:
     // True when the time-out of the last `charger` stopped its load.
     bool delaiDepasse() const { return delaiDepasse_; }
 
-    // Runs after every finished load (successful or failed), main frame.
+    // Runs after every finished load (successful or failed), main frame, listener or not.
     void surChargementTermine(std::function<void()> action) { chargementTermine_ = std::move(action); }
     // Runs whenever the current address changes (commits, same-document navigations).
     void surChangementAdresse(std::function<void()> action) { changementAdresse_ = std::move(action); }
@@ -98,19 +80,46 @@ public:
     WebKitNetworkSession* session() const { return session_.get(); }
 
 private:
+    struct Telechargement;
+    struct AbonnementMessage;
+
     static void quandChargement(WebKitWebView* vue, WebKitLoadEvent evenement, gpointer moi);
+    static gboolean quandEchec(WebKitWebView* vue, WebKitLoadEvent evenement, char* url, GError* erreur, gpointer moi);
+    static gboolean quandEchecCertificat(WebKitWebView* vue, char* url, GTlsCertificate* certificat,
+                                         GTlsCertificateFlags drapeaux, gpointer moi);
+    static gboolean quandDecision(WebKitWebView* vue, WebKitPolicyDecision* decision, WebKitPolicyDecisionType genre,
+                                  gpointer moi);
+    static GtkWidget* quandCreation(WebKitWebView* vue, WebKitNavigationAction* action, gpointer moi);
     static void quandAdresse(GObject* vue, GParamSpec* propriete, gpointer moi);
+    static void quandTelechargement(WebKitNetworkSession* session, WebKitDownload* telechargement, gpointer moi);
+    static void quandMessage(WebKitUserContentManager* contenu, JSCValue* valeur, gpointer abonnement);
+
+    DecisionNavigation deciderNavigation(WebKitNavigationPolicyDecision* decision, bool nouvelleFenetre);
+    DecisionNavigation deciderReponse(WebKitResponsePolicyDecision* decision);
     void arreterMinuteur();
+    void arreterSiDelaiDepasse();
 
     RefG<WebKitNetworkSession> session_;
     RefG<WebKitWebView> vue_;
     RefG<GCancellable> annulation_;
-    // Completions of asynchronous calls check it before touching this object.
+    // Completions of asynchronous calls and the downloads' signals check it before touching
+    // this object.
     std::shared_ptr<char> vivant_ = std::make_shared<char>(0);
     guint minuteur_ = 0;
     // Loads asked for by `charger` whose start has not been reported yet.
     int demarragesAttendus_ = 0;
+    // The address of the last `charger`, as the engine writes it, to recognise its navigation.
+    std::string urlAttendue_;
+    // Counts the calls of `charger`, to tell whether one came while the listener decided.
+    unsigned generation_ = 0;
     bool delaiDepasse_ = false;
+    // The time-out fired before the engine had the load under way: stop it when it starts.
+    bool arretDiffere_ = false;
+    // The load under way failed: its end is not a finished page.
+    bool echecEnCours_ = false;
+    IdTelechargement prochainTelechargement_ = 1;
+    std::vector<std::string> messagesEcoutes_;
+    std::vector<gulong> abonnementsMessages_;
     EvenementsVueWeb* ecouteur_ = nullptr;
     std::function<void()> chargementTermine_;
     std::function<void()> changementAdresse_;

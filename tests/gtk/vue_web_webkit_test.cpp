@@ -2,13 +2,18 @@
 // in temporary folders.
 #include "app/constantes.h"
 #include "plateforme/webkit/vue_web_webkit.h"
+#include "simulateur/certificat.h"
 #include "tests/gtk/outils_gtk.h"
 
 #include <gtest/gtest.h>
 #include <gtkmm.h>
 #include <libsoup/soup.h>
 
+#include <algorithm>
+#include <fstream>
+#include <map>
 #include <memory>
+#include <sstream>
 #include <unistd.h>
 
 namespace ovrel {
@@ -17,14 +22,21 @@ namespace {
 using namespace std::chrono_literals;
 using essais::attendre;
 
-// A local HTTP server: "/page" answers a small page (and sets a cookie when asked with
-// "?cookie"), "/jamais" never answers. It remembers what each request carried.
+const std::string CONTENU_FICHIER = "contenu du rapport\n\x01\x02";
+
+// A local HTTP server (HTTPS with a certificate): "/page" answers a small page (and sets a
+// cookie when asked with "?cookie"), "/jamais" never answers, "/fichier" is an attachment. It
+// remembers what each request carried.
 class Serveur {
 public:
-    Serveur() : serveur_(soup_server_new(nullptr, nullptr)) {
+    explicit Serveur(GTlsCertificate* certificat = nullptr)
+        : serveur_(soup_server_new("tls-certificate", certificat, nullptr)), https_(certificat != nullptr) {
         soup_server_add_handler(serveur_, nullptr, &Serveur::repondre, this, nullptr);
         GError* erreur = nullptr;
-        soup_server_listen_local(serveur_, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, &erreur);
+        soup_server_listen_local(serveur_, 0,
+                                 static_cast<SoupServerListenOptions>(SOUP_SERVER_LISTEN_IPV4_ONLY |
+                                                                      (https_ ? SOUP_SERVER_LISTEN_HTTPS : 0)),
+                                 &erreur);
         if (erreur) {
             ADD_FAILURE() << erreur->message;
             g_error_free(erreur);
@@ -42,7 +54,7 @@ public:
     Serveur& operator=(const Serveur&) = delete;
 
     std::string url(const std::string& chemin) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + chemin;
+        return (https_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + chemin;
     }
 
     int requetes = 0;
@@ -67,6 +79,14 @@ private:
             serveur->enAttente_.push_back(message);
             return;
         }
+        if (std::string(chemin) == "/fichier") {
+            soup_message_headers_append(soup_server_message_get_response_headers(message), "Content-Disposition",
+                                        "attachment; filename=\"rapport.bin\"");
+            soup_server_message_set_status(message, 200, nullptr);
+            soup_server_message_set_response(message, "application/octet-stream", SOUP_MEMORY_COPY,
+                                             CONTENU_FICHIER.data(), CONTENU_FICHIER.size());
+            return;
+        }
         const char* requete = g_uri_get_query(soup_server_message_get_uri(message));
         if (requete && std::string(requete) == "cookie")
             soup_message_headers_append(soup_server_message_get_response_headers(message), "Set-Cookie",
@@ -77,15 +97,94 @@ private:
     }
 
     SoupServer* serveur_;
+    bool https_;
     int port_ = 0;
     std::vector<SoupServerMessage*> enAttente_;
+};
+
+const char* nomGenre(GenreNavigation genre) {
+    static const char* const noms[] = {"lien", "formulaire", "formulaireRenvoye", "historique", "rechargement", "autre"};
+    return noms[static_cast<int>(genre)];
+}
+
+// Writes down what the view reports, one line per event in order, and decides as told.
+class Ecouteur final : public EvenementsVueWeb {
+public:
+    std::vector<std::string> evenements;
+    std::function<DecisionNavigation(const ActionNavigation&)> navigation = [](const ActionNavigation&) {
+        return DecisionNavigation::autoriser;
+    };
+    std::function<DecisionNavigation(const ReponseNavigation&)> reponse = [](const ReponseNavigation&) {
+        return DecisionNavigation::autoriser;
+    };
+    std::function<void(IdTelechargement, std::function<void(std::optional<std::filesystem::path>)>)> destination;
+    bool accepterCertificat = false;
+
+    bool a(const std::string& ligne) const {
+        return std::find(evenements.begin(), evenements.end(), ligne) != evenements.end();
+    }
+    // The lines that start with `debut`, in order.
+    std::vector<std::string> commencantPar(const std::string& debut) const {
+        std::vector<std::string> lignes;
+        for (const auto& ligne : evenements)
+            if (ligne.rfind(debut, 0) == 0) lignes.push_back(ligne);
+        return lignes;
+    }
+
+    void adresseEngagee() override { evenements.push_back("engagee"); }
+    void chargementTermine() override { evenements.push_back("termine"); }
+    void chargementEchoue(const std::optional<std::string>& url, const ErreurTransport& erreur,
+                          bool avantEngagement) override {
+        evenements.push_back("echec " + erreur.domaine + " " + std::to_string(erreur.code) +
+                             (avantEngagement ? " avant " : " apres ") + url.value_or("-"));
+    }
+    DecisionNavigation deciderNavigation(const ActionNavigation& action) override {
+        evenements.push_back("navigation " + action.methode + " " + nomGenre(action.genre) + " " +
+                             action.url.value_or("-") + (action.redirection ? " redirection" : "") +
+                             (action.nouvelleFenetre ? " nouvelle-fenetre" : "") +
+                             (action.cadrePrincipal ? " cadre-connu" : ""));
+        return navigation(action);
+    }
+    DecisionNavigation deciderReponse(const ReponseNavigation& r) override {
+        evenements.push_back("reponse " + std::to_string(r.statut) + " " + r.typeMime + " " + r.methode + " [" +
+                             r.dispositionContenu.value_or("-") + "] " + (r.cadrePrincipal ? "principal " : "cadre ") +
+                             (r.typeAffichable ? "affichable " : "non-affichable ") + r.url.value_or("-"));
+        return reponse(r);
+    }
+    void nouvelleFenetreDemandee(const std::optional<std::string>& url) override {
+        evenements.push_back("fenetre " + url.value_or("-"));
+    }
+    bool certificatRefuse(const EchecCertificat& echec) override {
+        evenements.push_back("certificat " + echec.hote + " [" + echec.sujet + "] " + std::to_string(echec.drapeaux) +
+                             " " + echec.url);
+        return accepterCertificat;
+    }
+    void messageScript(const MessageScript& message) override {
+        evenements.push_back("message " + message.nom + " " + message.corps + (message.origine ? " origine" : "") +
+                             (message.cadrePrincipal ? " cadre-connu" : ""));
+    }
+    void telechargementCommence(IdTelechargement id, const std::optional<std::string>& url) override {
+        evenements.push_back("telechargement " + std::to_string(id) + " commence " + url.value_or("-"));
+    }
+    void destinationTelechargement(IdTelechargement id, const std::string& nomPropose,
+                                   std::function<void(std::optional<std::filesystem::path>)> repondre) override {
+        evenements.push_back("telechargement " + std::to_string(id) + " destination " + nomPropose);
+        if (destination) destination(id, std::move(repondre));
+    }
+    void telechargementTermine(IdTelechargement id) override {
+        evenements.push_back("telechargement " + std::to_string(id) + " termine");
+    }
+    void telechargementEchoue(IdTelechargement id, const ErreurTransport& erreur) override {
+        evenements.push_back("telechargement " + std::to_string(id) + " echec " + erreur.domaine + " " +
+                             std::to_string(erreur.code));
+    }
 };
 
 // One web view in a window, its store in a temporary folder.
 class Vue {
 public:
     explicit Vue(const std::filesystem::path& racine)
-        : web(VueWebWebKit::Dossiers{racine / "donnees", racine / "cache"}) {
+        : web(VueWebWebKit::Dossiers{racine / "donnees", racine / "cache"}, std::string(AGENT_UTILISATEUR)) {
         web.surChargementTermine([this] { ++chargementsTermines; });
         fenetre.set_default_size(800, 600);
         fenetre.set_child(*Glib::wrap(web.widget()));
@@ -177,9 +276,25 @@ Cookie cookieDurable() {
     return cookie;
 }
 
+// A test's own folder, removed only when the program ends: the engine closes a session after
+// its view is gone, and removing its folder meanwhile has crashed the network process.
+class DossierDuTest {
+public:
+    DossierDuTest() {
+        static essais::DossierTemporaire racine;
+        static int numero = 0;
+        chemin_ = racine.chemin() / std::to_string(++numero);
+        std::filesystem::create_directories(chemin_);
+    }
+    const std::filesystem::path& chemin() const { return chemin_; }
+
+private:
+    std::filesystem::path chemin_;
+};
+
 class VueWebWebKitTest : public ::testing::Test {
 protected:
-    essais::DossierTemporaire dossier;
+    DossierDuTest dossier;
     Serveur serveur;
 };
 
@@ -221,10 +336,16 @@ TEST_F(VueWebWebKitTest, UnChargementTropLongEstArreteAuBoutDuDelai) {
     Vue vue(dossier.chemin());
     const int avant = vue.chargementsTermines;
     const auto debut = std::chrono::steady_clock::now();
+    Ecouteur ecouteur;
+    vue.web.definirEcouteur(&ecouteur);
+    // On a fresh machine the web process is still starting when the time-out fires.
     vue.web.charger(serveur.url("/jamais"), 400ms);
     ASSERT_TRUE(attendre([&] { return vue.chargementsTermines > avant; }, 10s));
     EXPECT_GE(std::chrono::steady_clock::now() - debut, 400ms);
     EXPECT_TRUE(vue.web.delaiDepasse());
+    EXPECT_EQ(ecouteur.commencantPar("echec"),
+              std::vector<std::string>{"echec WebKitNetworkError 302 avant " + serveur.url("/jamais")});
+    EXPECT_FALSE(ecouteur.a("termine"));
 
     // The next load starts afresh and is not cut by the old timer.
     ASSERT_TRUE(vue.chargerEtAttendre(serveur.url("/page")));
@@ -241,6 +362,161 @@ TEST_F(VueWebWebKitTest, LeDelaiDUnChargementQuiEnRemplaceUnAutreTient) {
     vue.web.charger(serveur.url("/jamais?second"), 500ms);
     ASSERT_TRUE(attendre([&] { return vue.web.delaiDepasse(); }, 10s));
     EXPECT_TRUE(attendre([&] { return vue.chargementsTermines > avant; }, 10s));
+}
+
+TEST_F(VueWebWebKitTest, LEcouteurEntendChaqueChargementEtDecideDesNavigations) {
+    Vue vue(dossier.chemin());
+    Ecouteur ecouteur;
+    vue.web.definirEcouteur(&ecouteur);
+    const std::string page = serveur.url("/page");
+    ASSERT_TRUE(vue.chargerEtAttendre(page));
+    EXPECT_EQ(ecouteur.evenements, (std::vector<std::string>{
+                                       "navigation GET autre " + page,
+                                       "reponse 200 text/html GET [-] principal affichable " + page,
+                                       "engagee",
+                                       "termine",
+                                   }));
+
+    // A cancelled navigation loads nothing, and its time-out has nothing left to stop.
+    ecouteur.evenements.clear();
+    ecouteur.navigation = [](const ActionNavigation& action) {
+        return action.url->find("annulee") != std::string::npos ? DecisionNavigation::annuler
+                                                               : DecisionNavigation::autoriser;
+    };
+    const int requetes = serveur.requetes;
+    vue.web.charger(serveur.url("/page?annulee"), 300ms);
+    ASSERT_TRUE(attendre([&] { return !ecouteur.evenements.empty(); }));
+    // Nothing comes to wait for: give the time-out time to go wrong.
+    essais::laisserTourner(700ms);
+    EXPECT_EQ(ecouteur.evenements, std::vector<std::string>{"navigation GET autre " + serveur.url("/page?annulee")});
+    EXPECT_FALSE(vue.web.delaiDepasse());
+    EXPECT_EQ(serveur.requetes, requetes);
+    EXPECT_EQ(vue.web.urlCourante(), page);
+
+    // A refused connection fails before any commit, and its end is no finished page.
+    std::string ferme;
+    {
+        Serveur arrete;
+        ferme = arrete.url("/");
+    }
+    ecouteur.evenements.clear();
+    ASSERT_TRUE(vue.chargerEtAttendre(ferme));
+    EXPECT_EQ(ecouteur.evenements, (std::vector<std::string>{"navigation GET autre " + ferme,
+                                                             "echec g-io-error-quark 39 avant " + ferme}));
+}
+
+TEST_F(VueWebWebKitTest, UneReponseTelechargeeVaOuLEcouteurLeDit) {
+    Vue vue(dossier.chemin());
+    Ecouteur ecouteur;
+    vue.web.definirEcouteur(&ecouteur);
+    ecouteur.reponse = [](const ReponseNavigation& reponse) {
+        return reponse.dispositionContenu ? DecisionNavigation::telecharger : DecisionNavigation::autoriser;
+    };
+    // The first download is refused at once; the second is answered later, with a file.
+    std::function<void(std::optional<std::filesystem::path>)> repondreEnsuite;
+    ecouteur.destination = [&](IdTelechargement id, auto repondre) {
+        if (id == 1) repondre(std::nullopt);
+        else repondreEnsuite = std::move(repondre);
+    };
+    const std::string url = serveur.url("/fichier");
+    vue.web.charger(url);
+    ASSERT_TRUE(attendre([&] { return ecouteur.a("telechargement 1 echec WebKitDownloadError 400"); }));
+    EXPECT_TRUE(ecouteur.a("reponse 200 application/octet-stream GET [attachment; filename=\"rapport.bin\"] "
+                           "principal non-affichable " + url));
+    // The view stays on its page: its load ends as a response that was not shown.
+    EXPECT_TRUE(ecouteur.a("echec WebKitPolicyError 102 avant " + url));
+
+    vue.web.charger(url);
+    ASSERT_TRUE(attendre([&] { return static_cast<bool>(repondreEnsuite); }));
+    const auto fichier = dossier.chemin() / "recu.bin";
+    repondreEnsuite(fichier);
+    ASSERT_TRUE(attendre([&] { return ecouteur.a("telechargement 2 termine"); }));
+    EXPECT_EQ(ecouteur.commencantPar("telechargement"), (std::vector<std::string>{
+                                                            "telechargement 1 commence " + url,
+                                                            "telechargement 1 destination rapport.bin",
+                                                            "telechargement 1 echec WebKitDownloadError 400",
+                                                            "telechargement 2 commence " + url,
+                                                            "telechargement 2 destination rapport.bin",
+                                                            "telechargement 2 termine",
+                                                        }));
+    std::ifstream lu(fichier, std::ios::binary);
+    std::stringstream contenu;
+    contenu << lu.rdbuf();
+    EXPECT_EQ(contenu.str(), CONTENU_FICHIER);
+    EXPECT_FALSE(ecouteur.a("termine"));
+}
+
+TEST_F(VueWebWebKitTest, FenetresEtMessagesDesPagesVontALEcouteur) {
+    Vue vue(dossier.chemin());
+    Ecouteur ecouteur;
+    vue.web.definirEcouteur(&ecouteur);
+    vue.web.ecouterMessages("ovrel");
+    vue.web.ecouterMessages("ovrel");
+    const std::string page = serveur.url("/page");
+    ASSERT_TRUE(vue.chargerEtAttendre(page));
+    ecouteur.evenements.clear();
+
+    // No second view: the page's window.open gets null.
+    EXPECT_EQ(vue.evaluer("String(window.open('/page?ouverte'))").valeur, "null");
+    EXPECT_EQ(vue.evaluer("const a = document.createElement('a'); a.href = '/page?cible'; a.target = '_blank';"
+                          "document.body.append(a); a.click(); 0")
+                  .valeur,
+              "0");
+    EXPECT_EQ(vue.evaluer("window.webkit.messageHandlers.ovrel.postMessage({texte: 'été', nombre: 2}); 0").valeur, "0");
+    ASSERT_TRUE(attendre([&] { return ecouteur.commencantPar("message").size() == 1; }));
+    EXPECT_EQ(ecouteur.evenements, (std::vector<std::string>{
+                                       "fenetre " + serveur.url("/page?ouverte"),
+                                       "navigation GET lien " + serveur.url("/page?cible") + " nouvelle-fenetre",
+                                       "fenetre " + serveur.url("/page?cible"),
+                                       "message ovrel {\"texte\":\"été\",\"nombre\":2}",
+                                   }));
+    EXPECT_EQ(vue.web.urlCourante(), page);
+}
+
+TEST_F(VueWebWebKitTest, UnCertificatRefuseEstSoumisALEcouteur) {
+    // Two servers with certificates of their own, unknown to the engine.
+    std::vector<std::unique_ptr<Serveur>> securises;
+    for (const char* domaine : {"accepte.localhost", "refuse.localhost"}) {
+        simulateur::Certificat certificat;
+        std::string erreur;
+        ASSERT_TRUE(simulateur::certificatAutoSigne(domaine, certificat, erreur)) << erreur;
+        securises.push_back(std::make_unique<Serveur>(certificat.tls));
+        g_object_unref(certificat.tls);
+    }
+    const auto refus = [](const std::string& domaine, const std::string& url) {
+        return "certificat 127.0.0.1 [CN=*.box." + domaine + ",O=Ovrel (simulateur)] " +
+               std::to_string(G_TLS_CERTIFICATE_UNKNOWN_CA) + " " + url;
+    };
+    Vue vue(dossier.chemin());
+    Ecouteur ecouteur;
+    vue.web.definirEcouteur(&ecouteur);
+
+    // Accepted: the view loads the page again, with that certificate.
+    ecouteur.accepterCertificat = true;
+    const std::string page = securises[0]->url("/page");
+    vue.web.charger(page);
+    ASSERT_TRUE(attendre([&] { return ecouteur.a("termine"); }));
+    EXPECT_EQ(ecouteur.evenements, (std::vector<std::string>{
+                                       "navigation GET autre " + page,
+                                       refus("accepte.localhost", page),
+                                       "navigation GET autre " + page,
+                                       "reponse 200 text/html GET [-] principal affichable " + page,
+                                       "engagee",
+                                       "termine",
+                                   }));
+    EXPECT_EQ(vue.web.urlCourante(), page);
+
+    // Refused: the load fails with the engine's TLS error. On a view of its own: a view's load
+    // that follows one with a certificate error is sometimes cancelled by the engine (G_IO_ERROR
+    // 19) before any certificate is looked at.
+    Vue autreVue(dossier.chemin() / "autre");
+    Ecouteur refusant;
+    autreVue.web.definirEcouteur(&refusant);
+    const std::string autre = securises[1]->url("/page");
+    ASSERT_TRUE(autreVue.chargerEtAttendre(autre));
+    EXPECT_EQ(refusant.evenements, (std::vector<std::string>{"navigation GET autre " + autre,
+                                                             refus("refuse.localhost", autre),
+                                                             "echec g-tls-error-quark 2 avant " + autre}));
 }
 
 TEST_F(VueWebWebKitTest, CookiesAjoutesRelusEtEnvoyes) {
