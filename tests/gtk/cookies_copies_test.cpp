@@ -101,7 +101,7 @@ private:
 class Vue {
 public:
     Vue(const std::filesystem::path& racine, GTlsCertificate* certificat)
-        : web(VueWebWebKit::Dossiers{racine / "donnees", racine / "cache"}) {
+        : web(VueWebWebKit::Dossiers{racine / "donnees", racine / "cache"}, "Ovrel Studio (essai)") {
         webkit_network_session_allow_tls_certificate_for_host(web.session(), certificat, hote);
         // The engine's own signal: a failed load finishes too.
         g_signal_connect(web.vue(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent etape, gpointer moi) {
