@@ -17,7 +17,6 @@
 
 namespace ovrel {
 
-
 class VueWebWebKit final : public VueWeb {
 public:
     // Where the persistent session keeps its data and its cache.
