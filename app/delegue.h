@@ -26,6 +26,7 @@
 #include "plateforme/vivant.h"
 #include "plateforme/vue_web.h"
 #include "web/gardien_sortie.h"
+#include "web/telechargements.h"
 
 #include <functional>
 #include <memory>
@@ -168,7 +169,7 @@ public:
     void destinationTelechargement(IdTelechargement id, const std::string& nomPropose,
                                    std::function<void(std::optional<std::filesystem::path>)> repondre) override;
     void telechargementTermine(IdTelechargement id) override;
-    void telechargementEchoue(IdTelechargement id, const ErreurTransport& erreur) override;
+    void telechargementEchoue(IdTelechargement id, const ErreurTransport& erreur, bool annule) override;
 
 private:
     // Whether the window shows the web container with an unsecured label sheet in it.
@@ -185,6 +186,7 @@ private:
 
     SessionsNavigateur sessions_;
     GardienSortie gardien_;
+    Telechargements telechargements_;
 
     Vivant vivant_;
 };

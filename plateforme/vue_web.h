@@ -83,8 +83,9 @@ public:
     virtual DecisionNavigation deciderReponse(const ReponseNavigation& reponse) = 0;
     // A link with a target or a script asked for a window; the view never makes a second one.
     virtual void nouvelleFenetreDemandee(const std::optional<std::string>& url) = 0;
-    // A page's certificate was refused. True: the view accepts this certificate for this host
-    // from now on and loads the address again.
+    // A page's certificate was refused by the system's trust rules. True: the view accepts this
+    // certificate for this host from now on and loads the address again; false: the load fails
+    // with its TLS error.
     virtual bool certificatRefuse(const EchecCertificat& echec) = 0;
     // A message on one of the handlers of `ecouterMessages`.
     virtual void messageScript(const MessageScript& message) = 0;
@@ -96,8 +97,9 @@ public:
     virtual void destinationTelechargement(IdTelechargement id, const std::string& nomPropose,
                                            std::function<void(std::optional<std::filesystem::path>)> repondre) = 0;
     virtual void telechargementTermine(IdTelechargement id) = 0;
-    // A failed download reports no end afterwards.
-    virtual void telechargementEchoue(IdTelechargement id, const ErreurTransport& erreur) = 0;
+    // A failed download reports no end afterwards. `annule`: it was cancelled (its destination
+    // refused, or stopped), not a failure of its own.
+    virtual void telechargementEchoue(IdTelechargement id, const ErreurTransport& erreur, bool annule) = 0;
 };
 
 class VueWeb {

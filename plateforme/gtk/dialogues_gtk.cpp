@@ -174,6 +174,9 @@ std::optional<std::string> DialoguesGtk::saisie(const std::string& titre, const 
 
 std::optional<fs::path> DialoguesGtk::enregistrer(const std::string& titre, const std::string& nomPropose) {
     auto dialogue = choixFichier(principale_, titre, GTK_FILE_CHOOSER_ACTION_SAVE, "Enregistrer");
+    // Saved files start in the user's Downloads folder, when the desktop names one.
+    if (const char* telechargements = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD))
+        dialogue->set_current_folder(Gio::File::create_for_path(telechargements));
     if (!nomPropose.empty()) dialogue->set_current_name(nomPropose);
     Gtk::FileChooserDialog* choix = dialogue.get();
 

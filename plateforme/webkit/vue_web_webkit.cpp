@@ -390,7 +390,9 @@ gboolean VueWebWebKit::Telechargement::quandDestination(WebKitDownload* telechar
 void VueWebWebKit::Telechargement::quandEchec(WebKitDownload*, GError* erreur, gpointer donnees) {
     auto* etat = static_cast<Telechargement*>(donnees);
     etat->echoue = true;
-    if (EvenementsVueWeb* ecouteur = etat->ecouteur()) ecouteur->telechargementEchoue(etat->id, erreurDepuisG(erreur));
+    const bool annule = g_error_matches(erreur, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_CANCELLED_BY_USER);
+    if (EvenementsVueWeb* ecouteur = etat->ecouteur())
+        ecouteur->telechargementEchoue(etat->id, erreurDepuisG(erreur), annule);
 }
 
 void VueWebWebKit::Telechargement::quandFin(WebKitDownload*, gpointer donnees) {

@@ -174,9 +174,9 @@ public:
     void telechargementTermine(IdTelechargement id) override {
         evenements.push_back("telechargement " + std::to_string(id) + " termine");
     }
-    void telechargementEchoue(IdTelechargement id, const ErreurTransport& erreur) override {
+    void telechargementEchoue(IdTelechargement id, const ErreurTransport& erreur, bool annule) override {
         evenements.push_back("telechargement " + std::to_string(id) + " echec " + erreur.domaine + " " +
-                             std::to_string(erreur.code));
+                             std::to_string(erreur.code) + (annule ? " annule" : ""));
     }
 };
 
@@ -420,7 +420,7 @@ TEST_F(VueWebWebKitTest, UneReponseTelechargeeVaOuLEcouteurLeDit) {
     };
     const std::string url = serveur.url("/fichier");
     vue.web.charger(url);
-    ASSERT_TRUE(attendre([&] { return ecouteur.a("telechargement 1 echec WebKitDownloadError 400"); }));
+    ASSERT_TRUE(attendre([&] { return ecouteur.a("telechargement 1 echec WebKitDownloadError 400 annule"); }));
     EXPECT_TRUE(ecouteur.a("reponse 200 application/octet-stream GET [attachment; filename=\"rapport.bin\"] "
                            "principal non-affichable " + url));
     // The view stays on its page: its load ends as a response that was not shown.
@@ -434,7 +434,7 @@ TEST_F(VueWebWebKitTest, UneReponseTelechargeeVaOuLEcouteurLeDit) {
     EXPECT_EQ(ecouteur.commencantPar("telechargement"), (std::vector<std::string>{
                                                             "telechargement 1 commence " + url,
                                                             "telechargement 1 destination rapport.bin",
-                                                            "telechargement 1 echec WebKitDownloadError 400",
+                                                            "telechargement 1 echec WebKitDownloadError 400 annule",
                                                             "telechargement 2 commence " + url,
                                                             "telechargement 2 destination rapport.bin",
                                                             "telechargement 2 termine",
