@@ -34,6 +34,10 @@ void Delegue::adresseEngagee() {
     gardien_.pageEngagee(web_ != nullptr ? web_->urlCourante() : std::nullopt);
 }
 
+// The handlers below keep the engine's own behaviour until the web host's policy fills them:
+// the cookie save and the role check after a finished page, the fallbacks of failed loads,
+// new windows (loading them here before the label-sheet guard runs in the navigation policy
+// would be one more way to lose a sheet), and the script bridges.
 void Delegue::chargementTermine() {}
 
 void Delegue::chargementEchoue(const std::optional<std::string>&, const ErreurTransport&, bool) {}
