@@ -165,6 +165,8 @@ public:
     void nouvelleFenetreDemandee(const std::optional<std::string>& url) override;
     bool certificatRefuse(const EchecCertificat& echec) override;
     void messageScript(const MessageScript& message) override;
+    ReponseDialogueScript dialogueScript(const DialogueScript& dialogue) override;
+    std::vector<std::filesystem::path> fichiersDemandes(bool plusieurs) override;
     void telechargementCommence(IdTelechargement id, const std::optional<std::string>& url) override;
     void destinationTelechargement(IdTelechargement id, const std::string& nomPropose,
                                    std::function<void(std::optional<std::filesystem::path>)> repondre) override;

@@ -64,6 +64,19 @@ struct MessageScript {
     std::optional<bool> cadrePrincipal;    // whether the main frame posted it, when known
 };
 
+// What a page's script asks the user (window.alert, confirm, prompt).
+enum class GenreDialogueScript { alerte, confirmation, saisie };
+struct DialogueScript {
+    GenreDialogueScript genre = GenreDialogueScript::alerte;
+    std::string message;
+    std::string texteInitial;  // a prompt's default text
+};
+// The page receives `ok` for a confirmation, and `texte` (null when absent) for a prompt.
+struct ReponseDialogueScript {
+    bool ok = false;
+    std::optional<std::string> texte;
+};
+
 // What the view reports, on the main context. Every event is of the main frame unless it says
 // otherwise.
 class EvenementsVueWeb {
@@ -89,6 +102,11 @@ public:
     virtual bool certificatRefuse(const EchecCertificat& echec) = 0;
     // A message on one of the handlers of `ecouterMessages`.
     virtual void messageScript(const MessageScript& message) = 0;
+    // A page's own dialog, answered at once (a modal dialog runs a nested main loop meanwhile).
+    virtual ReponseDialogueScript dialogueScript(const DialogueScript& dialogue) = 0;
+    // A page's file input asks for files (several when `plusieurs`): the chosen files, none
+    // when the user cancelled.
+    virtual std::vector<std::filesystem::path> fichiersDemandes(bool plusieurs) = 0;
 
     // A download started, from a navigation decision or on its own.
     virtual void telechargementCommence(IdTelechargement id, const std::optional<std::string>& url) = 0;

@@ -78,6 +78,32 @@ bool Delegue::certificatRefuse(const EchecCertificat& echec) {
 
 void Delegue::messageScript(const MessageScript&) {}
 
+ReponseDialogueScript Delegue::dialogueScript(const DialogueScript& dialogue) {
+    // The page's frame and origin do not matter: it only talks to the user.
+    constexpr const char* TITRE = "Ovrel Studio";
+    ReponseDialogueScript reponse;
+    switch (dialogue.genre) {
+    case GenreDialogueScript::alerte:
+        ports_.dialogues.alerte(TITRE, dialogue.message);
+        reponse.ok = true;
+        break;
+    case GenreDialogueScript::confirmation:
+        reponse.ok = ports_.dialogues.question(TITRE, dialogue.message, {"OK", "Annuler"}) == 0;
+        break;
+    case GenreDialogueScript::saisie:
+        // Cancelled gives the page nothing, not an empty text.
+        reponse.texte = ports_.dialogues.saisie(TITRE, dialogue.message, dialogue.texteInitial);
+        reponse.ok = reponse.texte.has_value();
+        break;
+    }
+    return reponse;
+}
+
+std::vector<std::filesystem::path> Delegue::fichiersDemandes(bool plusieurs) {
+    return ports_.dialogues.ouvrir("Ovrel Studio", "Choisissez le fichier à importer dans l'Ovrel", "Importer",
+                                   plusieurs);
+}
+
 void Delegue::telechargementCommence(IdTelechargement, const std::optional<std::string>&) {}
 
 void Delegue::destinationTelechargement(IdTelechargement id, const std::string& nomPropose,

@@ -182,6 +182,8 @@ VueWebWebKit::VueWebWebKit(const Dossiers& dossiers, const std::string& agentUti
     g_signal_connect(vue, "load-failed-with-tls-errors", G_CALLBACK(&VueWebWebKit::quandEchecCertificat), this);
     g_signal_connect(vue, "decide-policy", G_CALLBACK(&VueWebWebKit::quandDecision), this);
     g_signal_connect(vue, "create", G_CALLBACK(&VueWebWebKit::quandCreation), this);
+    g_signal_connect(vue, "script-dialog", G_CALLBACK(&VueWebWebKit::quandDialogueScript), this);
+    g_signal_connect(vue, "run-file-chooser", G_CALLBACK(&VueWebWebKit::quandChoixFichiers), this);
     g_signal_connect(vue, "notify::uri", G_CALLBACK(&VueWebWebKit::quandAdresse), this);
     // The session is this view's alone: every download it starts is one of this view's pages.
     g_signal_connect(session_.get(), "download-started", G_CALLBACK(&VueWebWebKit::quandTelechargement), this);
@@ -351,6 +353,51 @@ GtkWidget* VueWebWebKit::quandCreation(WebKitWebView*, WebKitNavigationAction* a
     }
     // Never a second view: the page's window.open then gives null.
     return nullptr;
+}
+
+gboolean VueWebWebKit::quandDialogueScript(WebKitWebView*, WebKitScriptDialog* dialogue, gpointer moi) {
+    auto* vue = static_cast<VueWebWebKit*>(moi);
+    if (!vue->ecouteur_) return FALSE;
+    DialogueScript demande;
+    switch (webkit_script_dialog_get_dialog_type(dialogue)) {
+    case WEBKIT_SCRIPT_DIALOG_ALERT: demande.genre = GenreDialogueScript::alerte; break;
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM: demande.genre = GenreDialogueScript::confirmation; break;
+    case WEBKIT_SCRIPT_DIALOG_PROMPT:
+        demande.genre = GenreDialogueScript::saisie;
+        demande.texteInitial = texteOptionnel(webkit_script_dialog_prompt_get_default_text(dialogue)).value_or("");
+        break;
+    default:
+        // "Leave this page?" stays the engine's.
+        return FALSE;
+    }
+    demande.message = texteOptionnel(webkit_script_dialog_get_message(dialogue)).value_or("");
+    // The dialog is the signal's for as long as the handler runs, nested main loop included.
+    const ReponseDialogueScript reponse = vue->ecouteur_->dialogueScript(demande);
+    if (demande.genre == GenreDialogueScript::confirmation)
+        webkit_script_dialog_confirm_set_confirmed(dialogue, reponse.ok);
+    // A prompt whose text is never set gives the page null.
+    if (demande.genre == GenreDialogueScript::saisie && reponse.texte)
+        webkit_script_dialog_prompt_set_text(dialogue, reponse.texte->c_str());
+    return TRUE;
+}
+
+gboolean VueWebWebKit::quandChoixFichiers(WebKitWebView*, WebKitFileChooserRequest* demande, gpointer moi) {
+    auto* vue = static_cast<VueWebWebKit*>(moi);
+    if (!vue->ecouteur_) return FALSE;
+    // Kept while the chooser's nested main loop runs, whatever happens to the view meanwhile.
+    const RefG<WebKitFileChooserRequest> gardee = RefG<WebKitFileChooserRequest>::partager(demande);
+    const auto fichiers = vue->ecouteur_->fichiersDemandes(webkit_file_chooser_request_get_select_multiple(demande));
+    if (fichiers.empty()) {
+        webkit_file_chooser_request_cancel(demande);
+        return TRUE;
+    }
+    std::vector<std::string> chemins;
+    for (const auto& fichier : fichiers) chemins.push_back(fichier.string());
+    std::vector<const char*> tableau;
+    for (const auto& chemin : chemins) tableau.push_back(chemin.c_str());
+    tableau.push_back(nullptr);
+    webkit_file_chooser_request_select_files(demande, tableau.data());
+    return TRUE;
 }
 
 void VueWebWebKit::quandAdresse(GObject*, GParamSpec*, gpointer moi) {

@@ -89,6 +89,8 @@ private:
     static gboolean quandDecision(WebKitWebView* vue, WebKitPolicyDecision* decision, WebKitPolicyDecisionType genre,
                                   gpointer moi);
     static GtkWidget* quandCreation(WebKitWebView* vue, WebKitNavigationAction* action, gpointer moi);
+    static gboolean quandDialogueScript(WebKitWebView* vue, WebKitScriptDialog* dialogue, gpointer moi);
+    static gboolean quandChoixFichiers(WebKitWebView* vue, WebKitFileChooserRequest* demande, gpointer moi);
     static void quandAdresse(GObject* vue, GParamSpec* propriete, gpointer moi);
     static void quandTelechargement(WebKitNetworkSession* session, WebKitDownload* telechargement, gpointer moi);
     static void quandMessage(WebKitUserContentManager* contenu, JSCValue* valeur, gpointer abonnement);

@@ -1,11 +1,12 @@
 // What the application object decides on the web view's events: certificates of boxes, where
-// downloads go and how they end.
+// downloads go and how they end, the pages' own dialogs and file inputs.
 #include "app/constantes.h"
 #include "tests/faux/banc_delegue.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -94,6 +95,54 @@ TEST_F(DelegueWeb, UnTelechargementQuiEchoueLeDitEtNeMontreRien) {
     EXPECT_EQ(dialogues.montres[1].message, "Le fichier n'a pas pu être enregistré.\n(g-io-error-quark 14)");
     EXPECT_EQ(systeme.lignes, std::vector<std::string>{"OVREL TELECHARGEMENT ÉCHEC: g-io-error-quark 14"});
     EXPECT_TRUE(systeme.reveles.empty());
+}
+
+TEST_F(DelegueWeb, LesDialoguesDUnePagePassentParCeuxDeLApplication) {
+    EvenementsVueWeb& evenements = *vue.ecouteur;
+    struct Cas {
+        GenreDialogueScript genre;
+        std::function<void()> preparer;
+        bool ok;
+        std::optional<std::string> texte;
+    };
+    const std::vector<Cas> cas = {
+        {GenreDialogueScript::alerte, [] {}, true, std::nullopt},
+        {GenreDialogueScript::confirmation, [this] { dialogues.choisir("OK"); }, true, std::nullopt},
+        {GenreDialogueScript::confirmation, [this] { dialogues.choisir("Annuler"); }, false, std::nullopt},
+        {GenreDialogueScript::confirmation, [] {}, false, std::nullopt},  // closed: no button chosen
+        {GenreDialogueScript::saisie, [this] { dialogues.saisies.push_back(std::string("B-0042")); }, true, "B-0042"},
+        {GenreDialogueScript::saisie, [this] { dialogues.saisies.push_back(std::string()); }, true, ""},
+        {GenreDialogueScript::saisie, [] {}, false, std::nullopt},  // cancelled: null, not ""
+    };
+    for (std::size_t i = 0; i < cas.size(); ++i) {
+        SCOPED_TRACE(i);
+        dialogues.montres.clear();
+        cas[i].preparer();
+        const auto reponse = evenements.dialogueScript(DialogueScript{cas[i].genre, "Question de la page", "défaut"});
+        EXPECT_EQ(reponse.ok, cas[i].ok);
+        EXPECT_EQ(reponse.texte, cas[i].texte);
+        ASSERT_EQ(dialogues.montres.size(), 1u);
+        EXPECT_EQ(dialogues.montres[0].titre, "Ovrel Studio");
+        EXPECT_EQ(dialogues.montres[0].message, "Question de la page");
+        if (cas[i].genre == GenreDialogueScript::confirmation) {
+            EXPECT_EQ(dialogues.montres[0].boutons, (std::vector<std::string>{"OK", "Annuler"}));
+        }
+        if (cas[i].genre == GenreDialogueScript::saisie) {
+            EXPECT_EQ(dialogues.montres[0].texteInitial, "défaut");
+        }
+    }
+
+    // A file input: its texts, several files only when the page allows them, none when cancelled.
+    dialogues.montres.clear();
+    dialogues.ouvertures = {{"/tmp/a.json", "/tmp/b.json"}};
+    EXPECT_EQ(evenements.fichiersDemandes(true), (std::vector<std::filesystem::path>{"/tmp/a.json", "/tmp/b.json"}));
+    EXPECT_TRUE(evenements.fichiersDemandes(false).empty());
+    ASSERT_EQ(dialogues.montres.size(), 2u);
+    EXPECT_EQ(dialogues.montres[0].genre, GenreDialogue::ouvrir);
+    EXPECT_EQ(dialogues.montres[0].message, "Choisissez le fichier à importer dans l'Ovrel");
+    EXPECT_EQ(dialogues.montres[0].texteInitial, "Importer");
+    EXPECT_TRUE(dialogues.montres[0].plusieurs);
+    EXPECT_FALSE(dialogues.montres[1].plusieurs);
 }
 
 }  // namespace

@@ -163,6 +163,20 @@ public:
         evenements.push_back("message " + message.nom + " " + message.corps + (message.origine ? " origine" : "") +
                              (message.cadrePrincipal ? " cadre-connu" : ""));
     }
+    ReponseDialogueScript dialogueScript(const DialogueScript& d) override {
+        static const char* const genres[] = {"alerte", "confirmation", "saisie"};
+        evenements.push_back(std::string("dialogue ") + genres[static_cast<int>(d.genre)] + " " + d.message + " [" +
+                             d.texteInitial + "]");
+        // Confirms "oui?", answers the prompt "q1" with "réponse", cancels any other prompt.
+        ReponseDialogueScript r;
+        r.ok = d.message == "oui?" || d.message == "q1";
+        if (d.message == "q1") r.texte = "réponse";
+        return r;
+    }
+    std::vector<std::filesystem::path> fichiersDemandes(bool plusieurs) override {
+        evenements.push_back(std::string("fichiers ") + (plusieurs ? "plusieurs" : "un"));
+        return {};
+    }
     void telechargementCommence(IdTelechargement id, const std::optional<std::string>& url) override {
         evenements.push_back("telechargement " + std::to_string(id) + " commence " + url.value_or("-"));
     }
@@ -471,6 +485,22 @@ TEST_F(VueWebWebKitTest, FenetresEtMessagesDesPagesVontALEcouteur) {
                                        "message ovrel {\"texte\":\"été\",\"nombre\":2}",
                                    }));
     EXPECT_EQ(vue.web.urlCourante(), page);
+
+    // The page's own dialogs are the listener's, and their answers reach the page: a
+    // confirmation, a prompt answered, a prompt cancelled (null, not "").
+    ecouteur.evenements.clear();
+    EXPECT_EQ(vue.evaluer("alert('a'); [confirm('oui?'), confirm('non?'), prompt('q1', 'd'), prompt('q2')].join('|')")
+                  .valeur,
+              "true|false|réponse|");
+    EXPECT_EQ(vue.evaluer("String(prompt('q2'))").valeur, "null");
+    EXPECT_EQ(ecouteur.evenements, (std::vector<std::string>{
+                                       "dialogue alerte a []",
+                                       "dialogue confirmation oui? []",
+                                       "dialogue confirmation non? []",
+                                       "dialogue saisie q1 [d]",
+                                       "dialogue saisie q2 []",
+                                       "dialogue saisie q2 []",
+                                   }));
 }
 
 TEST_F(VueWebWebKitTest, UnCertificatRefuseEstSoumisALEcouteur) {
