@@ -28,6 +28,7 @@
 #include "web/gardien_sortie.h"
 #include "web/telechargements.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -109,6 +110,8 @@ public:
     // once: at once when there is nothing to copy, otherwise after the last copy completed.
     void restaurerCookies(std::function<void()> ensuite);
     // Copies every cookie of the web view's store into the shared jar, then runs `ensuite`.
+    // Nothing is copied while a sign-out's clear of the store is under way, nor what was read
+    // before it.
     void sauvegarderCookies(std::function<void()> ensuite = {});
 
     // --- Label-sheet guard and quit ---
@@ -174,6 +177,8 @@ public:
     void telechargementEchoue(IdTelechargement id, const ErreurTransport& erreur, bool annule) override;
 
 private:
+    // Removes the web view's cookies and storage; not waited for (see sauvegarderCookies).
+    void effacerDonneesWeb();
     // Whether the window shows the web container with an unsecured label sheet in it.
     bool ficheALEcran() const;
 
@@ -185,6 +190,11 @@ private:
     std::function<void()> retourAction_;
     // The back control's wait for the page's hook.
     std::unique_ptr<Minuterie> delaiRetour_;
+    // Clears of the web view's store asked for by a sign-out, and those not completed yet:
+    // until then, the store may still answer with the forgotten account's cookies, which a save
+    // must never copy back into the jar.
+    std::uint64_t effacements_ = 0;
+    int effacementsEnCours_ = 0;
 
     SessionsNavigateur sessions_;
     GardienSortie gardien_;

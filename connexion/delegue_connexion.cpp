@@ -108,7 +108,7 @@ void Delegue::connexionSafariTerminee(const std::optional<std::string>& url,
 void Delegue::deconnexion() {
     if (!sortieDeFicheConfirmee()) return;
     // Not waited for: the account is forgotten whatever the store does later.
-    if (web_ != nullptr) web_->effacerDonnees({});
+    effacerDonneesWeb();
     ports_.http.supprimerCookies();
     Habilitation::effacer(ports_.preferences);
     MemoireParc::effacer(ports_.preferences);

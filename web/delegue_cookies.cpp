@@ -38,15 +38,27 @@ void Delegue::restaurerCookies(std::function<void()> ensuite) {
 }
 
 void Delegue::sauvegarderCookies(std::function<void()> ensuite) {
-    if (web_ == nullptr) {
+    // While a sign-out's clear is under way the store may still hold the forgotten account.
+    if (web_ == nullptr || effacementsEnCours_ > 0) {
         if (ensuite) ensuite();
         return;
     }
-    web_->cookies(vivant_.garder([this, ensuite = std::move(ensuite)](std::vector<Cookie> cookies) {
-        // Same name, domain and path replaces; nothing is ever removed from the jar here.
-        for (const Cookie& c : cookies) ports_.http.ajouterCookie(c);
+    const std::uint64_t effacementsAvant = effacements_;
+    web_->cookies(vivant_.garder([this, effacementsAvant, ensuite = std::move(ensuite)](std::vector<Cookie> cookies) {
+        // A sign-out came in between: what was read belongs to the forgotten account.
+        if (effacements_ == effacementsAvant) {
+            // Same name, domain and path replaces; nothing is ever removed from the jar here.
+            for (const Cookie& c : cookies) ports_.http.ajouterCookie(c);
+        }
         if (ensuite) ensuite();
     }));
+}
+
+void Delegue::effacerDonneesWeb() {
+    if (web_ == nullptr) return;
+    ++effacements_;
+    ++effacementsEnCours_;
+    web_->effacerDonnees(vivant_.garder([this] { --effacementsEnCours_; }));
 }
 
 }  // namespace ovrel

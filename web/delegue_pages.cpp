@@ -34,11 +34,17 @@ void Delegue::adresseEngagee() {
     gardien_.pageEngagee(web_ != nullptr ? web_->urlCourante() : std::nullopt);
 }
 
+void Delegue::chargementTermine() {
+    // Every finished page may have changed the login: the jar follows at once, so that the
+    // application's own requests carry it and a crash loses nothing. The role check, the local
+    // token and the local box list join this with their flows.
+    sauvegarderCookies();
+}
+
 // The handlers below keep the engine's own behaviour until the web host's policy fills them:
-// the cookie save and the role check after a finished page, the fallbacks of failed loads,
-// new windows (loading them here before the label-sheet guard runs in the navigation policy
-// would be one more way to lose a sheet), and the script bridges.
-void Delegue::chargementTermine() {}
+// the fallbacks of failed loads, new windows (loading them here before the label-sheet guard
+// runs in the navigation policy would be one more way to lose a sheet), and the script
+// bridges.
 
 void Delegue::chargementEchoue(const std::optional<std::string>&, const ErreurTransport&, bool) {}
 

@@ -271,6 +271,7 @@ TEST_F(DelegueConnexion, LaDeconnexionOublieToutEtOuvreLaPageDeDeconnexion) {
     ecrans.ecran = Ecran::parc;
 
     delegue->deconnexion();
+    minuteries.vider();
 
     for (const char* cle : {"jeton_local", "jeton_local_exp", "jeton_local_org", "parc_cache", "parc_cache_le", "mode"})
         EXPECT_FALSE(preferences.contient(cle)) << cle;

@@ -93,4 +93,36 @@ TEST_F(DelegueCookies, SauvegardeTardiveSansEffetUneFoisLObjetDetruit) {
     EXPECT_EQ(suites, 0);
 }
 
+TEST_F(DelegueCookies, ChaquePageFinieGardeSesCookiesDansLePot) {
+    vue.magasin = {cookie("session", "s1", HOTE_STUDIO())};
+    ASSERT_NE(vue.ecouteur, nullptr);
+    vue.ecouteur->chargementTermine();
+    minuteries.vider();
+    EXPECT_EQ(http.jar, vue.magasin);
+}
+
+// A save must never bring a forgotten account back into the jar: neither one read before the
+// sign-out and answered after it, nor one asked while the store is being cleared.
+TEST_F(DelegueCookies, UneSauvegardeNeRameneJamaisUnCompteOublie) {
+    const Cookie ancien = cookie("session", "ancien", HOTE_STUDIO());
+    vue.magasin = {ancien};
+    http.jar = {ancien};
+    vue.retenirCookies = true;
+
+    vue.ecouteur->chargementTermine();  // its read is on its way
+    delegue->deconnexion();             // the clear is on its way
+    vue.ecouteur->chargementTermine();  // the blank sign-in page finishes meanwhile
+    while (vue.libererCookies()) minuteries.vider();
+    minuteries.vider();
+    EXPECT_TRUE(vue.magasin.empty());
+    EXPECT_TRUE(http.jar.empty());
+
+    // Once the clear is over, the next login is kept again.
+    const Cookie nouveau = cookie("session", "nouveau", HOTE_STUDIO());
+    vue.magasin = {nouveau};
+    vue.ecouteur->chargementTermine();
+    while (vue.libererCookies()) minuteries.vider();
+    EXPECT_EQ(http.jar, std::vector<Cookie>{nouveau});
+}
+
 }  // namespace

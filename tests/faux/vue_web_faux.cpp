@@ -34,8 +34,10 @@ void VueWebFaux::ajouterCookie(const Cookie& cookie, std::function<void()> compl
 }
 
 void VueWebFaux::effacerDonnees(std::function<void()> completion) {
-    magasin.clear();
-    completer([completion = std::move(completion)] {
+    // As a real store, it is empty once the clear completes; a read answered before still
+    // sees the old cookies.
+    completer([this, completion = std::move(completion)] {
+        magasin.clear();
         if (completion) completion();
     });
 }
