@@ -6,6 +6,8 @@
 #include "plateforme/adresse.h"
 #include "web/adresses.h"
 
+#include <chrono>
+
 namespace ovrel {
 
 void Delegue::alerte(const std::string& titre, const std::string& message) {
@@ -41,12 +43,36 @@ void Delegue::chargementTermine() {
     sauvegarderCookies();
 }
 
-// The handlers below keep the engine's own behaviour until the web host's policy fills them:
-// the fallbacks of failed loads, new windows (loading them here before the label-sheet guard
-// runs in the navigation policy would be one more way to lose a sheet), and the script
-// bridges.
+void Delegue::chargementEchoue(const std::optional<std::string>& url, const ErreurTransport& erreur,
+                               bool avantEngagement) {
+    // A page that failed once shown keeps what it shows.
+    if (!avantEngagement) return;
+    // A load the user or a page replaced, or that a decision turned away (a download, a
+    // cancel): nothing to say.
+    if ((erreur.domaine == "WebKitNetworkError" && erreur.code == 302) ||
+        (erreur.domaine == "WebKitPolicyError" && erreur.code == 102))
+        return;
+    const std::string code = erreur.domaine + " " + std::to_string(erreur.code);
+    // The engine gives no underlying error.
+    ports_.systeme.journal("OVREL ECHEC NAV: " + code + " — " + adresseSansSecret(url) + " — sous-jacent: —");
 
-void Delegue::chargementEchoue(const std::optional<std::string>&, const ErreurTransport&, bool) {}
+    // A new label sheet: its code exists only in this request, so it is worth asking again.
+    if (estFicheEtiquette(url) && url != gardien_.urlAffichee()) {
+        const int choix = ports_.dialogues.question(
+            "La fiche d'étiquette n'a pas pu s'afficher",
+            "Son code n'est que dans cette demande (le cloud n'en garde qu'une empreinte). Réessayez tant que "
+            "l'app est ouverte ; sinon, « Refaire l'étiquette » dans l'Atelier en donnera une nouvelle — la box, "
+            "elle, est bien fabriquée.\n(" + code + ")",
+            {"Réessayer", "Abandonner cette fiche"});
+        if (choix == 0 && web_ != nullptr) web_->charger(*url, std::chrono::seconds(60));
+        return;
+    }
+    // The fleet page's fall back on the native fleet screen comes with that screen.
+    alerte("Connexion impossible", "Impossible de joindre le serveur.\nVérifiez le réseau, puis réessayez.\n(" + code + ")");
+    // Nothing shown at all: a screen of the application instead (the fleet and the boxes of this
+    // network come first once they exist).
+    if (web_ != nullptr && !web_->urlCourante()) montrerConnexion();
+}
 
 DecisionNavigation Delegue::deciderNavigation(const ActionNavigation& action) {
     if (!action.url) return DecisionNavigation::autoriser;
@@ -66,6 +92,9 @@ DecisionNavigation Delegue::deciderReponse(const ReponseNavigation& reponse) {
     return reponse.typeAffichable ? DecisionNavigation::autoriser : DecisionNavigation::telecharger;
 }
 
+// Until the web host's policy fills them, these keep the engine's own behaviour: new windows
+// (loading them here before the label-sheet guard runs in the navigation policy would be one
+// more way to lose a sheet) and the script bridges.
 void Delegue::nouvelleFenetreDemandee(const std::optional<std::string>&) {}
 
 bool Delegue::certificatRefuse(const EchecCertificat& echec) {

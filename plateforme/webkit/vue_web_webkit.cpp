@@ -242,8 +242,15 @@ void VueWebWebKit::quandChargement(WebKitWebView*, WebKitLoadEvent evenement, gp
 gboolean VueWebWebKit::quandEchec(WebKitWebView*, WebKitLoadEvent evenement, char* url, GError* erreur, gpointer moi) {
     auto* vue = static_cast<VueWebWebKit*>(moi);
     vue->echecEnCours_ = true;
+    // The engine reports a load its time-out stopped as any stopped load; the listener must
+    // tell a server that never answered from a load the user or a page replaced.
+    const bool parDelai = std::exchange(vue->echecParDelai_, false) &&
+                          g_error_matches(erreur, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
     if (!vue->ecouteur_) return FALSE;
-    vue->ecouteur_->chargementEchoue(texteOptionnel(url), erreurDepuisG(erreur), evenement != WEBKIT_LOAD_COMMITTED);
+    const ErreurTransport signalee =
+        parDelai ? ErreurTransport{g_quark_to_string(G_IO_ERROR), G_IO_ERROR_TIMED_OUT, "délai dépassé"}
+                 : erreurDepuisG(erreur);
+    vue->ecouteur_->chargementEchoue(texteOptionnel(url), signalee, evenement != WEBKIT_LOAD_COMMITTED);
     // The listener tells the user in its own words: no error page of the engine's.
     return TRUE;
 }
@@ -477,6 +484,7 @@ void VueWebWebKit::charger(const std::string& url, std::chrono::milliseconds del
     arreterMinuteur();
     delaiDepasse_ = false;
     arretDiffere_ = false;
+    echecParDelai_ = false;
     ++generation_;
     // Loads that have not started yet are replaced by this one; a view that loads nothing has
     // no late event to deliver.
@@ -495,9 +503,11 @@ void VueWebWebKit::charger(const std::string& url, std::chrono::milliseconds del
             // loading for ever: it is stopped as soon as its start is reported instead.
             if (vue->demarragesAttendus_ > 0) {
                 vue->delaiDepasse_ = true;
+                vue->echecParDelai_ = true;
                 vue->arretDiffere_ = true;
             } else if (webkit_web_view_is_loading(vue->vue_.get())) {
                 vue->delaiDepasse_ = true;
+                vue->echecParDelai_ = true;
                 webkit_web_view_stop_loading(vue->vue_.get());
             }
             return G_SOURCE_REMOVE;

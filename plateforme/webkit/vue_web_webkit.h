@@ -47,9 +47,8 @@ public:
 
     // Loads `url`. When the load is still under way after `delai`, it is stopped (a GLib
     // timeout); when it has not started yet (a web process still starting), it is stopped as
-    // soon as the engine reports its start. The view then reports a failed load with
-    // WebKitNetworkError 302 (as any stopped load), and `delaiDepasse()` tells that the time-out
-    // stopped it. The timer ends with the first load that finishes once this one has started (a
+    // soon as the engine reports its start. The listener then hears a failed load with
+    // g-io-error-quark 24 (timed out), and `delaiDepasse()` tells that the time-out stopped it. The timer ends with the first load that finishes once this one has started (a
     // link followed meanwhile included), or when the listener cancels this navigation or makes
     // it a download; the end of a load this call replaced does not count.
     void charger(const std::string& url, std::chrono::milliseconds delai = std::chrono::seconds(60)) override;
@@ -116,6 +115,8 @@ private:
     bool delaiDepasse_ = false;
     // The time-out fired before the engine had the load under way: stop it when it starts.
     bool arretDiffere_ = false;
+    // The time-out stopped (or will stop) the load: its failure is reported as a time-out.
+    bool echecParDelai_ = false;
     // The load under way failed: its end is not a finished page.
     bool echecEnCours_ = false;
     IdTelechargement prochainTelechargement_ = 1;

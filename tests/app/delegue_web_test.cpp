@@ -1,7 +1,8 @@
 // What the application object decides on the web view's events: certificates of boxes, where
-// downloads go and how they end, the pages' own dialogs and file inputs.
+// downloads go and how they end, failed loads, the pages' own dialogs and file inputs.
 #include "app/constantes.h"
 #include "tests/faux/banc_delegue.h"
+#include "web/adresses.h"
 
 #include <gtest/gtest.h>
 
@@ -143,6 +144,66 @@ TEST_F(DelegueWeb, LesDialoguesDUnePagePassentParCeuxDeLApplication) {
     EXPECT_EQ(dialogues.montres[0].texteInitial, "Importer");
     EXPECT_TRUE(dialogues.montres[0].plusieurs);
     EXPECT_FALSE(dialogues.montres[1].plusieurs);
+}
+
+TEST_F(DelegueWeb, UnChargementQuiEchoueLeDitSaufSIlAEteRemplaceOuDetourne) {
+    const std::string page = URL_STUDIO() + "/parc";
+    const std::string fiche = "https://" + HOTE_STUDIO() + "/admin/etiquette/B-0042";
+    const ErreurTransport refus{"g-io-error-quark", 39, "refusé"};
+    struct Cas {
+        const char* nom;
+        std::optional<std::string> affichee;  // what the view shows when the load fails
+        std::string echouee;
+        ErreurTransport erreur;
+        bool avantEngagement;
+        bool alerte;
+        bool question;
+        Ecran ecranApres;
+    };
+    for (const Cas& c : std::vector<Cas>{
+             {"remplacé", page, page, {"WebKitNetworkError", 302, ""}, true, false, false, Ecran::web},
+             {"détourné", page, page, {"WebKitPolicyError", 102, ""}, true, false, false, Ecran::web},
+             {"après engagement", page, page, refus, false, false, false, Ecran::web},
+             {"page à l'écran", page, page, refus, true, true, false, Ecran::web},
+             {"rien à l'écran", std::nullopt, page, {"g-io-error-quark", 24, "délai"}, true, true, false,
+              Ecran::connexion},
+             {"nouvelle fiche", page, fiche, refus, true, false, true, Ecran::web},
+             {"fiche déjà à l'écran", fiche, fiche, refus, true, true, false, Ecran::web},
+         }) {
+        SCOPED_TRACE(c.nom);
+        BancDelegue banc;
+        banc.ecrans.ecran = Ecran::web;
+        banc.engager(c.affichee);
+        banc.systeme.lignes.clear();
+        banc.dialogues.choisir("Réessayer");
+
+        banc.vue.ecouteur->chargementEchoue(c.echouee, c.erreur, c.avantEngagement);
+
+        const std::string code = c.erreur.domaine + " " + std::to_string(c.erreur.code);
+        std::vector<DialogueMontre> attendus;
+        if (c.question)
+            attendus.push_back({GenreDialogue::question, "La fiche d'étiquette n'a pas pu s'afficher",
+                                "Son code n'est que dans cette demande (le cloud n'en garde qu'une empreinte). "
+                                "Réessayez tant que l'app est ouverte ; sinon, « Refaire l'étiquette » dans l'Atelier "
+                                "en donnera une nouvelle — la box, elle, est bien fabriquée.\n(" + code + ")",
+                                {"Réessayer", "Abandonner cette fiche"}, {}, false});
+        if (c.alerte)
+            attendus.push_back({GenreDialogue::alerte, "Connexion impossible",
+                                "Impossible de joindre le serveur.\nVérifiez le réseau, puis réessayez.\n(" + code + ")",
+                                {"OK"}, {}, false});
+        EXPECT_EQ(banc.dialogues.montres, attendus);
+        const bool signale = c.alerte || c.question;
+        EXPECT_EQ(banc.systeme.lignes.size(), signale ? 1u : 0u);
+        if (signale) {
+            EXPECT_EQ(banc.systeme.lignes[0], "OVREL ECHEC NAV: " + code + " — " + adresseSansSecret(c.echouee) +
+                                                  " — sous-jacent: —");
+        }
+        // "Réessayer" loads the sheet again.
+        std::vector<ChargementWeb> rechargees;
+        if (c.question) rechargees.push_back({fiche, std::chrono::seconds(60)});
+        EXPECT_EQ(banc.vue.chargements, rechargees);
+        EXPECT_EQ(banc.ecrans.ecran, c.ecranApres);
+    }
 }
 
 }  // namespace

@@ -358,7 +358,7 @@ TEST_F(VueWebWebKitTest, UnChargementTropLongEstArreteAuBoutDuDelai) {
     EXPECT_GE(std::chrono::steady_clock::now() - debut, 400ms);
     EXPECT_TRUE(vue.web.delaiDepasse());
     EXPECT_EQ(ecouteur.commencantPar("echec"),
-              std::vector<std::string>{"echec WebKitNetworkError 302 avant " + serveur.url("/jamais")});
+              std::vector<std::string>{"echec g-io-error-quark 24 avant " + serveur.url("/jamais")});
     EXPECT_FALSE(ecouteur.a("termine"));
 
     // The next load starts afresh and is not cut by the old timer.
