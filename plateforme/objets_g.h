@@ -38,43 +38,27 @@ private:
 };
 
 namespace detail {
-struct LibererG {
-    void operator()(void* p) const { g_free(p); }
-};
-struct LibererErreurG {
-    void operator()(GError* e) const { g_error_free(e); }
-};
-struct LibererDateG {
-    void operator()(GDateTime* d) const { g_date_time_unref(d); }
-};
-struct LibererFuseauG {
-    void operator()(GTimeZone* f) const { g_time_zone_unref(f); }
-};
-struct LibererUriG {
-    void operator()(GUri* u) const { g_uri_unref(u); }
-};
-struct LibererOctetsG {
-    void operator()(GBytes* o) const { g_bytes_unref(o); }
-};
-struct LibererVariantG {
-    void operator()(GVariant* v) const { g_variant_unref(v); }
-};
-struct LibererTableauTextesG {
-    void operator()(char** t) const { g_strfreev(t); }
+// The deleter that calls GLib's own release function `liberer`.
+template <auto liberer>
+struct Liberer {
+    template <class T>
+    void operator()(T* p) const {
+        liberer(p);
+    }
 };
 }  // namespace detail
 
 // Memory of g_malloc (a "gchar*" to free with g_free, for instance).
 template <class T>
-using LibreG = std::unique_ptr<T, detail::LibererG>;
+using LibreG = std::unique_ptr<T, detail::Liberer<g_free>>;
 using TexteG = LibreG<char>;
-using ErreurG = std::unique_ptr<GError, detail::LibererErreurG>;
-using DateG = std::unique_ptr<GDateTime, detail::LibererDateG>;
-using FuseauG = std::unique_ptr<GTimeZone, detail::LibererFuseauG>;
-using UriG = std::unique_ptr<GUri, detail::LibererUriG>;
-using OctetsG = std::unique_ptr<GBytes, detail::LibererOctetsG>;
-using VariantG = std::unique_ptr<GVariant, detail::LibererVariantG>;
-using TextesG = std::unique_ptr<char*, detail::LibererTableauTextesG>;
+using ErreurG = std::unique_ptr<GError, detail::Liberer<g_error_free>>;
+using DateG = std::unique_ptr<GDateTime, detail::Liberer<g_date_time_unref>>;
+using FuseauG = std::unique_ptr<GTimeZone, detail::Liberer<g_time_zone_unref>>;
+using UriG = std::unique_ptr<GUri, detail::Liberer<g_uri_unref>>;
+using OctetsG = std::unique_ptr<GBytes, detail::Liberer<g_bytes_unref>>;
+using VariantG = std::unique_ptr<GVariant, detail::Liberer<g_variant_unref>>;
+using TextesG = std::unique_ptr<char*, detail::Liberer<g_strfreev>>;
 
 // Receives a GError from a call that reports one ("GError** erreur") and owns it:
 //     ErreurRecue erreur;

@@ -182,7 +182,9 @@ TEST_F(DelegueConnexion, UnRetourQuiNeCorrespondPasEstRefuseEtRameneALaConnexion
         EXPECT_EQ(banc.dialogues.montres[0].message, MESSAGE_REFUSEE);
         EXPECT_EQ(banc.ecrans.ecran, Ecran::connexion);
         EXPECT_TRUE(banc.vue.chargements.empty());
-        EXPECT_FALSE(banc.navigateur.sessions[0]->demarree && !banc.navigateur.sessions[0]->terminee);
+        // The object holds no session any more: a sign-out can start.
+        banc.delegue->fermerSessionSafari();
+        EXPECT_EQ(banc.navigateur.sessions.size(), 2u);
     }
 }
 
@@ -199,7 +201,9 @@ TEST_F(DelegueConnexion, UnRetourSansAdresseOuAilleursQueSessionNeFaitRien) {
         EXPECT_TRUE(banc.dialogues.montres.empty()) << adresse.value_or("(rien)");
         EXPECT_EQ(banc.ecrans.ecran, Ecran::parc);
         EXPECT_TRUE(banc.vue.chargements.empty());
-        EXPECT_FALSE(banc.navigateur.sessions[0]->demarree && !banc.navigateur.sessions[0]->terminee);
+        // The object holds no session any more: a sign-out can start.
+        banc.delegue->fermerSessionSafari();
+        EXPECT_EQ(banc.navigateur.sessions.size(), 2u);
     }
 }
 
