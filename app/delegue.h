@@ -170,6 +170,7 @@ public:
     void messageScript(const MessageScript& message) override;
     ReponseDialogueScript dialogueScript(const DialogueScript& dialogue) override;
     std::vector<std::filesystem::path> fichiersDemandes(bool plusieurs) override;
+    bool mediaDemande(const DemandeMedia& demande) override;
     void telechargementCommence(IdTelechargement id, const std::optional<std::string>& url) override;
     void destinationTelechargement(IdTelechargement id, const std::string& nomPropose,
                                    std::function<void(std::optional<std::filesystem::path>)> repondre) override;

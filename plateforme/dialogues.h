@@ -33,6 +33,8 @@ public:
                                                       const std::string& bouton, bool plusieurs) = 0;
     virtual std::optional<std::filesystem::path> dossier(const std::string& titre, const std::string& message) = 0;
     virtual void bip() = 0;
+    // Whether one of these dialogs is open now (waiting for the user).
+    virtual bool dialogueOuvert() const = 0;
 };
 
 }  // namespace ovrel

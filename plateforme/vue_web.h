@@ -28,8 +28,11 @@ struct ActionNavigation {
     std::string methode = "GET";     // upper-cased
     GenreNavigation genre = GenreNavigation::autre;
     bool redirection = false;
-    // Whether it targets the main frame. The engine cannot always tell (an iframe's navigation
-    // looks like a top-level one): absent then.
+    // Whether it targets the main frame. WebKitGTK does not say: the adapter knows it for the
+    // loads the application asks for (main frame) and for the links and forms a user follows (a
+    // script of its own, in every frame, tells which frame the click or the form targets); for
+    // everything else (an iframe's own load, a script's navigation, a redirect) it is absent,
+    // and the response to the navigation, which does say, is where main-frame rules apply.
     std::optional<bool> cadrePrincipal;
     // A link with a target: the page asks for a new window.
     bool nouvelleFenetre = false;
@@ -60,8 +63,17 @@ struct EchecCertificat {
 struct MessageScript {
     std::string nom;                       // the handler's name
     std::string corps;                     // the message's value, as JSON text
-    std::optional<std::string> origine;    // the posting page's origin, when known
+    std::optional<std::string> origine;    // the posting page's origin ("https://h:p"), when known
     std::optional<bool> cadrePrincipal;    // whether the main frame posted it, when known
+};
+
+// A page asks for the camera, the microphone or both.
+struct DemandeMedia {
+    bool camera = false;
+    bool micro = false;
+    // The address of the page that asks (the main frame's: the engine does not say which frame
+    // asked, and a sub-frame may only ask with its parent's leave).
+    std::optional<std::string> url;
 };
 
 // What a page's script asks the user (window.alert, confirm, prompt).
@@ -107,6 +119,8 @@ public:
     // A page's file input asks for files (several when `plusieurs`): the chosen files, none
     // when the user cancelled.
     virtual std::vector<std::filesystem::path> fichiersDemandes(bool plusieurs) = 0;
+    // True grants the request, false denies it.
+    virtual bool mediaDemande(const DemandeMedia& demande) = 0;
 
     // A download started, from a navigation decision or on its own.
     virtual void telechargementCommence(IdTelechargement id, const std::optional<std::string>& url) = 0;
@@ -127,12 +141,26 @@ public:
     // The one listener of the view's events (nullptr: none; events are then dropped and every
     // decision is the engine's own).
     virtual void definirEcouteur(EvenementsVueWeb* ecouteur) = 0;
-    // Pages may post messages to a handler of this name; they reach the listener.
+    // Pages may post messages to a handler of this name (window.webkit.messageHandlers.NOM
+    // .postMessage in the main frame); they reach the listener with the posting frame and its
+    // origin. A sub-frame has no such handler; what it posts anyway is reported as not of the
+    // main frame.
     virtual void ecouterMessages(const std::string& nom) = 0;
+    // A script of the application run in the main frame of every page, before the page's own
+    // scripts (document start), in the page's world.
+    virtual void ajouterScript(const std::string& source) = 0;
 
     virtual void charger(const std::string& url, std::chrono::milliseconds delai = std::chrono::seconds(60)) = 0;
     virtual void recharger() = 0;
     virtual std::optional<std::string> urlCourante() const = 0;
+    // The page's title, empty when it has none.
+    virtual std::string titre() const = 0;
+
+    // Prints the page shown through the platform's print dialog, modal on the window; the
+    // user's printer, paper and margins are kept from one print to the next, pages are centred
+    // horizontally only. `fin` runs once, later, with true when the user printed (to a printer
+    // or to a file) and false when the dialog was cancelled or the print failed.
+    virtual void imprimer(const std::string& titreTravail, std::function<void(bool reussie)> fin) = 0;
 
     // Result as text (the adapter converts the script's value to a string), or the error with
     // its domain and code (a throwing script, a Promise result…).

@@ -139,6 +139,14 @@ std::vector<std::filesystem::path> Delegue::fichiersDemandes(bool plusieurs) {
                                    plusieurs);
 }
 
+bool Delegue::mediaDemande(const DemandeMedia& demande) {
+    // The console may take a picture (a box's label, a site); nothing listens through the
+    // application, and no other site sees the camera.
+    if (demande.micro || !demande.camera || !demande.url) return false;
+    const auto adresse = analyserAdresse(*demande.url);
+    return adresse && adresse->hote && estHoteOvrel(*adresse->hote);
+}
+
 void Delegue::telechargementCommence(IdTelechargement, const std::optional<std::string>&) {}
 
 void Delegue::destinationTelechargement(IdTelechargement id, const std::string& nomPropose,

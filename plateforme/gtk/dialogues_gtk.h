@@ -70,6 +70,7 @@ public:
                                               const std::string& bouton, bool plusieurs) override;
     std::optional<std::filesystem::path> dossier(const std::string& titre, const std::string& message) override;
     void bip() override;
+    bool dialogueOuvert() const override { return ouverts_ > 0; }
 
 private:
     // Shows `dialogue` modally and waits in a nested loop for its answer: the index of the

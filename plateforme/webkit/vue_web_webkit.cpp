@@ -517,6 +517,24 @@ void VueWebWebKit::charger(const std::string& url, std::chrono::milliseconds del
 
 void VueWebWebKit::recharger() { webkit_web_view_reload(vue_.get()); }
 
+std::string VueWebWebKit::titre() const {
+    const char* t = webkit_web_view_get_title(vue_.get());
+    return t ? t : "";
+}
+
+void VueWebWebKit::ajouterScript(const std::string& source) {
+    WebKitUserContentManager* contenu = webkit_web_view_get_user_content_manager(vue_.get());
+    auto* script = webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                          WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(contenu, script);
+    webkit_user_script_unref(script);
+}
+
+void VueWebWebKit::imprimer(const std::string&, std::function<void(bool)> fin) {
+    // Not built yet: no print is made.
+    fin(false);
+}
+
 std::optional<std::string> VueWebWebKit::urlCourante() const {
     const char* uri = webkit_web_view_get_uri(vue_.get());
     if (!uri) return std::nullopt;

@@ -55,6 +55,9 @@ public:
     void recharger() override;
     // The view's current address ("about:blank" included), absent when it has none.
     std::optional<std::string> urlCourante() const override;
+    std::string titre() const override;
+    void ajouterScript(const std::string& source) override;
+    void imprimer(const std::string& titreTravail, std::function<void(bool reussie)> fin) override;
     // The script runs in the page's own world. A result is converted with jsc_value_to_string
     // ("undefined", "null", numbers as JavaScript writes them). Completions never run once this
     // object is destroyed.

@@ -10,7 +10,9 @@ void DialoguesFaux::montrer(DialogueMontre d) {
     if (pendant) {
         auto hook = std::move(pendant);
         pendant = nullptr;
+        ++dansUnDialogue_;
         hook();
+        --dansUnDialogue_;
     }
 }
 

@@ -39,6 +39,9 @@ public:
                                               const std::string& bouton, bool plusieurs) override;
     std::optional<std::filesystem::path> dossier(const std::string& titre, const std::string& message) override;
     void bip() override { ++bips; }
+    // True while a dialog is shown (during `pendant`), or when the test says so.
+    bool dialogueOuvert() const override { return ouvert || dansUnDialogue_ > 0; }
+    bool ouvert = false;
 
     // Every dialog shown, in order.
     std::vector<DialogueMontre> montres;
@@ -63,6 +66,7 @@ public:
     void choisir(int index) { reponses.emplace_back(index); }
 
 private:
+    int dansUnDialogue_ = 0;
     void montrer(DialogueMontre d);
 };
 

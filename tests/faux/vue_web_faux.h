@@ -43,6 +43,21 @@ public:
     }
     void recharger() override { ++rechargements; }
     std::optional<std::string> urlCourante() const override { return url; }
+    std::string titre() const override { return titrePage; }
+    void ajouterScript(const std::string& source) override { scriptsAjoutes.push_back(source); }
+    // Records the print; the test ends it with `finirImpression`.
+    void imprimer(const std::string& titreTravail, std::function<void(bool)> fin) override {
+        impressions.push_back(titreTravail);
+        finImpression_ = std::move(fin);
+    }
+    // Ends the print under way as the user did (true: printed); false when none is under way.
+    bool finirImpression(bool reussie) {
+        if (!finImpression_) return false;
+        auto fin = std::move(finImpression_);
+        finImpression_ = nullptr;
+        fin(reussie);
+        return true;
+    }
     void evaluer(const std::string& script, ResultatScript completion) override {
         scripts.push_back({script, std::move(completion), false});
     }
@@ -54,6 +69,9 @@ public:
     // The listener the application object installed, for the test to play the view's events.
     EvenementsVueWeb* ecouteur = nullptr;
     std::vector<std::string> messagesEcoutes;
+    std::vector<std::string> scriptsAjoutes;
+    std::string titrePage;
+    std::vector<std::string> impressions;  // the job titles, in order
 
     std::optional<std::string> url;
     std::vector<ChargementWeb> chargements;
@@ -77,6 +95,7 @@ public:
 private:
     Minuteries& file_;
     std::deque<std::function<void()>> attentes_;
+    std::function<void(bool)> finImpression_;
 
     void completer(std::function<void()> suite);
 };

@@ -177,6 +177,10 @@ public:
         evenements.push_back(std::string("fichiers ") + (plusieurs ? "plusieurs" : "un"));
         return {};
     }
+    bool mediaDemande(const DemandeMedia& d) override {
+        evenements.push_back(std::string("media") + (d.camera ? " camera" : "") + (d.micro ? " micro" : ""));
+        return false;
+    }
     void telechargementCommence(IdTelechargement id, const std::optional<std::string>& url) override {
         evenements.push_back("telechargement " + std::to_string(id) + " commence " + url.value_or("-"));
     }
