@@ -1,6 +1,7 @@
 // The application shell: construction, launch, the screen switches, the back control, menu
 // validation and the window's delegate.
 #include "app/delegue.h"
+#include "web/scripts_page.h"
 
 #include <array>
 #include <chrono>
@@ -15,8 +16,8 @@ constexpr const char* SCRIPT_AVANT_DE_QUITTER = "window.ovrelAvantDeQuitter ? wi
 constexpr std::chrono::milliseconds ATTENTE_AVANT_DE_QUITTER{700};
 
 // The menu actions this object carries out; each flow adds its own as it arrives.
-constexpr std::array<std::string_view, 4> ACTIONS = {"verifierMiseAJourManuelle", "deconnexion", "actionRetour",
-                                                     "actionConnexionOvrel"};
+constexpr std::array<std::string_view, 6> ACTIONS = {"verifierMiseAJourManuelle", "deconnexion", "actionRetour",
+                                                     "actionConnexionOvrel", "actionParc", "recharger"};
 }  // namespace
 
 Delegue::Delegue(PortsDelegue p, Configuration configuration)
@@ -25,9 +26,16 @@ Delegue::Delegue(PortsDelegue p, Configuration configuration)
 Delegue::~Delegue() { attacherVueWeb(nullptr); }
 
 void Delegue::attacherVueWeb(VueWeb* vue) {
-    if (web_ != nullptr && web_ != vue) web_->definirEcouteur(nullptr);
+    if (web_ == vue) return;
+    if (web_ != nullptr) web_->definirEcouteur(nullptr);
     web_ = vue;
-    if (web_ != nullptr) web_->definirEcouteur(this);
+    if (web_ == nullptr) return;
+    web_->definirEcouteur(this);
+    // The print bridge: every print request of a page comes here. The session bridge: the
+    // console says here when its session ran out.
+    web_->ajouterScript(std::string(SCRIPT_IMPRIMER));
+    web_->ecouterMessages(std::string(MESSAGE_IMPRIMER));
+    web_->ecouterMessages(std::string(MESSAGE_SESSION));
 }
 
 void Delegue::applicationDidFinishLaunching() {

@@ -82,6 +82,12 @@ public:
     void montrerConnexion();
     // The web container; it asks no guard.
     void montrerWeb();
+    // The studio's fleet page in the web container (the back control has nowhere to lead),
+    // unless the label-sheet guard keeps the page.
+    void montrerMesOvrels();
+    // The menu's "Recharger": asks the guard, then reloads the page when the web container is
+    // shown.
+    void recharger();
     // The back control of the web container: the page's own hook gets 0.7 s before the back
     // action (the one the page's opener set, or the sign-in screen) runs, exactly once. A press
     // while the hook is being asked is the same back.
@@ -127,6 +133,17 @@ public:
     // Whether the page shown is an unsecured label sheet.
     bool ficheAGarder() const { return gardien_.ficheAGarder(); }
 
+    // --- Printing ---
+
+    // The menu's "Imprimer…" and the page's own print requests: the page shown, if it is one of
+    // the allowed hosts, through the print dialog. A request that cannot be served (no page, a
+    // foreign page, a dialog or a print already open) only beeps. A label sheet printed is
+    // secured.
+    void imprimerPage();
+    // The next page to finish loading, when it is a box's console page, shows the user its
+    // new-code button (or says that it has none).
+    void mettreEnAvantNouveauCode() { mettreEnAvantNouveauCode_ = true; }
+
     // --- Browser sign-in and sign-out ---
 
     // The sign-in screen's button.
@@ -145,6 +162,9 @@ public:
     void deconnexion();
     // Opens the cloud's sign-out page in the default browser, unless a session is running.
     void fermerSessionSafari();
+    // A page of the web view went to the identity provider's sign-in ("connexion") or sign-out
+    // ("deconnexion") page: the application's own sign-in or sign-out instead.
+    void connexionDemandeeParLaPage(const std::string& quoi);
 
     // --- Application links ---
 
@@ -156,6 +176,9 @@ public:
 
     // The application's plain modal alert with one "OK" button.
     void alerte(const std::string& titre, const std::string& message);
+    // The label sheet's booklet came back as something else than a file: `statut` is the
+    // HTTP status, absent when the server sent the request elsewhere.
+    void alerterLivretManque(std::optional<int> statut);
 
     // --- The web view's events ---
 
@@ -178,6 +201,16 @@ public:
     void telechargementEchoue(IdTelechargement id, const ErreurTransport& erreur, bool annule) override;
 
 private:
+    // The rules for a navigation known to be of the main frame, from its target address: a
+    // site's configuration page of a box on this network, the identity provider's pages.
+    // Absent when none applies.
+    std::optional<DecisionNavigation> interceptionPrincipale(const std::string& url);
+    // The label-sheet guard for a main-frame response whose navigation was not judged when it
+    // started (its frame was not known then).
+    std::optional<DecisionNavigation> gardeEnReponse(const ReponseNavigation& reponse);
+    // Hands the address to the desktop's default application; one it cannot open is dropped.
+    void ouvrirAilleurs(const std::string& url);
+    void impressionTerminee(bool reussie);
     // Removes the web view's cookies and storage; not waited for (see sauvegarderCookies).
     void effacerDonneesWeb();
     // Whether the window shows the web container with an unsecured label sheet in it.
@@ -200,6 +233,14 @@ private:
     SessionsNavigateur sessions_;
     GardienSortie gardien_;
     Telechargements telechargements_;
+    // The label sheet's booklet form was sent; its answer is awaited.
+    bool livretEnVol_ = false;
+    // Show the new-code button at the next finished load.
+    bool mettreEnAvantNouveauCode_ = false;
+    // The address being printed, from the start of a print to its end.
+    std::optional<std::string> impressionDe_;
+    // When the last print dialog closed; absent: never.
+    std::optional<Instant> finDerniereImpression_;
 
     Vivant vivant_;
 };

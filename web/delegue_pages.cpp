@@ -5,6 +5,7 @@
 #include "connexion/connexion.h"
 #include "plateforme/adresse.h"
 #include "web/adresses.h"
+#include "web/scripts_page.h"
 
 #include <chrono>
 
@@ -32,11 +33,27 @@ void Delegue::lienDeLApp(const std::string& url, OrigineLien origine) {
 }
 
 void Delegue::adresseEngagee() {
+    livretEnVol_ = false;
     // Committing a label sheet arms its guard; committing any other page disarms it.
     gardien_.pageEngagee(web_ != nullptr ? web_->urlCourante() : std::nullopt);
 }
 
 void Delegue::chargementTermine() {
+    const std::optional<std::string> url = web_ != nullptr ? web_->urlCourante() : std::nullopt;
+    // Asked for by the workshop's new label: once, on the page that opened for it.
+    if (mettreEnAvantNouveauCode_) {
+        mettreEnAvantNouveauCode_ = false;
+        const auto adresse = url ? analyserAdresse(*url) : std::nullopt;
+        if (adresse && adresse->chemin.starts_with("/admin/box/")) {
+            web_->evaluer(std::string(SCRIPT_NOUVEAU_CODE),
+                          vivant_.garder([this](std::optional<std::string> resultat, std::optional<ErreurTransport>) {
+                              if (resultat != "absent") return;
+                              alerte("Pas de nouvelle étiquette pour cet Ovrel",
+                                     "La console ne la propose pas : l'Ovrel a déjà été remis à son client (son code a "
+                                     "servi), ou ce compte n'a pas le rôle concepteur.");
+                          }));
+        }
+    }
     // Every finished page may have changed the login: the jar follows at once, so that the
     // application's own requests carry it and a crash loses nothing. The role check, the local
     // token and the local box list join this with their flows.
@@ -47,6 +64,8 @@ void Delegue::chargementEchoue(const std::optional<std::string>& url, const Erre
                                bool avantEngagement) {
     // A page that failed once shown keeps what it shows.
     if (!avantEngagement) return;
+    mettreEnAvantNouveauCode_ = false;
+    livretEnVol_ = false;
     // A load the user or a page replaced, or that a decision turned away (a download, a
     // cancel): nothing to say.
     if ((erreur.domaine == "WebKitNetworkError" && erreur.code == 302) ||
@@ -74,29 +93,6 @@ void Delegue::chargementEchoue(const std::optional<std::string>& url, const Erre
     if (web_ != nullptr && !web_->urlCourante()) montrerConnexion();
 }
 
-DecisionNavigation Delegue::deciderNavigation(const ActionNavigation& action) {
-    if (!action.url) return DecisionNavigation::autoriser;
-    ports_.systeme.journal("OVREL NAV → " + adresseSansSecret(*action.url));
-    const auto adresse = analyserAdresse(*action.url);
-    if (adresse && minuscules(adresse->schema) == SCHEMA_APP) {
-        // Handled once the decision is made, on the main queue.
-        ports_.minuteries.surLaFilePrincipale(
-            vivant_.garder([this, url = *action.url] { lienDeLApp(url, OrigineLien::page); }));
-        return DecisionNavigation::annuler;
-    }
-    return DecisionNavigation::autoriser;
-}
-
-DecisionNavigation Delegue::deciderReponse(const ReponseNavigation& reponse) {
-    // What the engine does by itself: show what it can, save the rest.
-    return reponse.typeAffichable ? DecisionNavigation::autoriser : DecisionNavigation::telecharger;
-}
-
-// Until the web host's policy fills them, these keep the engine's own behaviour: new windows
-// (loading them here before the label-sheet guard runs in the navigation policy would be one
-// more way to lose a sheet) and the script bridges.
-void Delegue::nouvelleFenetreDemandee(const std::optional<std::string>&) {}
-
 bool Delegue::certificatRefuse(const EchecCertificat& echec) {
     // Boxes behind the cloud's tunnel present certificates of their own, which the system's
     // trust store need not know; every other host keeps the ordinary checks. The suffix starts
@@ -110,8 +106,6 @@ bool Delegue::certificatRefuse(const EchecCertificat& echec) {
     ports_.systeme.journal("OVREL DEFI TLS: accepté pour " + hote + " (exceptions posées)");
     return true;
 }
-
-void Delegue::messageScript(const MessageScript&) {}
 
 ReponseDialogueScript Delegue::dialogueScript(const DialogueScript& dialogue) {
     // The page's frame and origin do not matter: it only talks to the user.
@@ -147,7 +141,9 @@ bool Delegue::mediaDemande(const DemandeMedia& demande) {
     return adresse && adresse->hote && estHoteOvrel(*adresse->hote);
 }
 
-void Delegue::telechargementCommence(IdTelechargement, const std::optional<std::string>&) {}
+void Delegue::telechargementCommence(IdTelechargement id, const std::optional<std::string>& url) {
+    telechargements_.commence(id, url);
+}
 
 void Delegue::destinationTelechargement(IdTelechargement id, const std::string& nomPropose,
                                         std::function<void(std::optional<std::filesystem::path>)> repondre) {
@@ -165,11 +161,12 @@ void Delegue::destinationTelechargement(IdTelechargement id, const std::string& 
 }
 
 void Delegue::telechargementTermine(IdTelechargement id) {
-    const auto fichier = telechargements_.fin(id);
-    if (!fichier) return;
-    ports_.systeme.journal("OVREL TELECHARGEMENT: terminé → " + fichier->string());
-    // A booklet saved secures its label sheet, once booklets are recognised.
-    ports_.systeme.reveler(*fichier);
+    const auto fin = telechargements_.fin(id);
+    if (!fin.fichier) return;
+    ports_.systeme.journal("OVREL TELECHARGEMENT: terminé → " + fin.fichier->string());
+    // The booklet keeps the sheet's code: the sheet may be left freely.
+    if (fin.livret) gardien_.desarmer();
+    ports_.systeme.reveler(*fin.fichier);
 }
 
 void Delegue::telechargementEchoue(IdTelechargement id, const ErreurTransport& erreur, bool annule) {

@@ -161,11 +161,8 @@ void LancementOvrelStudio::construireMenu() {
     ajouterAction("masquer", [this] { miniaturiser(); });
     ajouterAction("quitter", [this] { demanderFin(false); });
 
-    // "Fichier": the application object already knows when printing is possible, but the print
-    // operation itself comes with the printing work; until then the item stays disabled.
-    auto imprimer = Gio::SimpleAction::create("imprimerPage");
-    imprimer->set_enabled(false);
-    application_->add_action(imprimer);
+    // "Fichier"
+    ajouterActionDelegue("imprimerPage", [this] { delegue_->imprimerPage(); });
 
     // "Édition": GTK's own commands of the focused widget, or the web view's editing commands.
     ajouterAction("annuler", [this] { edition("text.undo", WEBKIT_EDITING_COMMAND_UNDO); });
@@ -175,12 +172,13 @@ void LancementOvrelStudio::construireMenu() {
     ajouterAction("coller", [this] { edition("clipboard.paste", WEBKIT_EDITING_COMMAND_PASTE); });
     ajouterAction("toutSelectionner", [this] { edition("selection.select-all", WEBKIT_EDITING_COMMAND_SELECT_ALL); });
 
-    // "Navigation": the fleet screens come with the fleet loading work, the workshop with the
-    // workshop list, the local boxes and the web spaces with the local box screen, reloading
-    // with the web view's navigation policy; until then the application object keeps them
-    // disabled.
-    for (const char* nom : {"actionParc", "actionParcHorsLigne", "montrerAtelier", "montrerBoxLocales",
-                            "ouvrirStudioWeb", "ouvrirConsole", "recharger"})
+    // "Navigation": the native fleet screen comes with the fleet loading work, the workshop
+    // with the workshop list, the local boxes and the web spaces with the local box screen;
+    // until then the application object keeps them disabled.
+    ajouterActionDelegue("actionParc", [this] { delegue_->montrerMesOvrels(); });
+    ajouterActionDelegue("recharger", [this] { delegue_->recharger(); });
+    for (const char* nom : {"actionParcHorsLigne", "montrerAtelier", "montrerBoxLocales", "ouvrirStudioWeb",
+                            "ouvrirConsole"})
         ajouterActionDelegue(nom, [] {});
 
     // "Fenêtre"
