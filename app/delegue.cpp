@@ -1,6 +1,8 @@
 // The application shell: construction, launch, the screen switches, the back control, menu
 // validation and the window's delegate.
 #include "app/delegue.h"
+#include "connexion/habilitation.h"
+#include "reseau/ouverture_box.h"
 #include "web/scripts_page.h"
 
 #include <array>
@@ -49,6 +51,23 @@ void Delegue::montrerConnexion() {
     oublierLaFiche();
     // The box finder's browsing and the fleet heartbeat stop here too, once they exist.
     ports_.ecrans.afficher(Ecran::connexion);
+}
+
+void Delegue::montrerParc(bool) {
+    if (!sortieDeFicheConfirmee()) return;
+    oublierLaFiche();
+    ports_.ecrans.afficher(Ecran::parc);
+}
+
+void Delegue::montrerBoxLocales() {
+    if (!sortieDeFicheConfirmee()) return;
+    oublierLaFiche();
+    if (!Habilitation::valide(ports_.preferences, ports_.horloge)) {
+        alerte(std::string(TITRE_CONNEXION_REQUISE), std::string(TEXTE_CONNEXION_REQUISE));
+        montrerConnexion();
+        return;
+    }
+    ports_.ecrans.afficher(Ecran::box);
 }
 
 void Delegue::montrerWeb() {

@@ -82,6 +82,11 @@ public:
     void montrerConnexion();
     // The web container; it asks no guard.
     void montrerWeb();
+    // The native fleet screen (`charger`: fetch the fleet again). Its list, its heartbeat and the
+    // discovery of this network come with the fleet work; the guard is asked already.
+    void montrerParc(bool charger);
+    // The screen of the boxes of this network; its list and discovery come with it.
+    void montrerBoxLocales();
     // The studio's fleet page in the web container (the back control has nowhere to lead),
     // unless the label-sheet guard keeps the page.
     void montrerMesOvrels();
@@ -208,6 +213,8 @@ private:
     // The label-sheet guard for a main-frame response whose navigation was not judged when it
     // started (its frame was not known then).
     std::optional<DecisionNavigation> gardeEnReponse(const ReponseNavigation& reponse);
+    // A fleet is known: in memory, or stored from an earlier load.
+    bool parcConnu() const;
     // Hands the address to the desktop's default application; one it cannot open is dropped.
     void ouvrirAilleurs(const std::string& url);
     void impressionTerminee(bool reussie);

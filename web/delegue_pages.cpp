@@ -3,6 +3,8 @@
 #include "app/constantes.h"
 #include "app/delegue.h"
 #include "connexion/connexion.h"
+#include "connexion/habilitation.h"
+#include "sante/memoire_parc.h"
 #include "plateforme/adresse.h"
 #include "web/adresses.h"
 #include "web/scripts_page.h"
@@ -30,6 +32,11 @@ void Delegue::lienDeLApp(const std::string& url, OrigineLien origine) {
         break;
     }
     ports_.systeme.journal("OVREL LIEN → " + adresseSansSecret(url));
+}
+
+bool Delegue::parcConnu() const {
+    // The fleet list in memory joins this with the fleet screen; the stored copy counts already.
+    return ports_.preferences.lire(MemoireParc::CLE_CACHE).has_value();
 }
 
 void Delegue::adresseEngagee() {
@@ -86,11 +93,21 @@ void Delegue::chargementEchoue(const std::optional<std::string>& url, const Erre
         if (choix == 0 && web_ != nullptr) web_->charger(*url, std::chrono::seconds(60));
         return;
     }
-    // The fleet page's fall back on the native fleet screen comes with that screen.
+    // The fleet page of a known fleet: the native fleet screen shows it without the network.
+    if (estMesOvrels(url) && parcConnu()) {
+        montrerParc(false);
+        return;
+    }
     alerte("Connexion impossible", "Impossible de joindre le serveur.\nVérifiez le réseau, puis réessayez.\n(" + code + ")");
-    // Nothing shown at all: a screen of the application instead (the fleet and the boxes of this
-    // network come first once they exist).
-    if (web_ != nullptr && !web_->urlCourante()) montrerConnexion();
+    // Nothing shown at all: a screen of the application instead.
+    if (web_ == nullptr || web_->urlCourante()) return;
+    if (parcConnu()) {
+        montrerParc(false);
+    } else if (Habilitation::valide(ports_.preferences, ports_.horloge)) {
+        montrerBoxLocales();
+    } else {
+        montrerConnexion();
+    }
 }
 
 bool Delegue::certificatRefuse(const EchecCertificat& echec) {

@@ -1,6 +1,7 @@
 // What the application object decides on the web view's events: certificates of boxes, where
 // downloads go and how they end, failed loads, the pages' own dialogs and file inputs.
 #include "app/constantes.h"
+#include "connexion/habilitation.h"
 #include "tests/faux/banc_delegue.h"
 #include "web/adresses.h"
 
@@ -159,6 +160,8 @@ TEST_F(DelegueWeb, UnChargementQuiEchoueLeDitSaufSIlAEteRemplaceOuDetourne) {
         bool alerte;
         bool question;
         Ecran ecranApres;
+        bool parcConnu = false;  // a fleet copy is stored
+        bool habilite = false;   // the local authorization is valid
     };
     for (const Cas& c : std::vector<Cas>{
              {"remplacé", page, page, {"WebKitNetworkError", 302, ""}, true, false, false, Ecran::web},
@@ -169,6 +172,11 @@ TEST_F(DelegueWeb, UnChargementQuiEchoueLeDitSaufSIlAEteRemplaceOuDetourne) {
               Ecran::connexion},
              {"nouvelle fiche", page, fiche, refus, true, false, true, Ecran::web},
              {"fiche déjà à l'écran", fiche, fiche, refus, true, true, false, Ecran::web},
+             // The fleet page of a known fleet: the native screen, without a word.
+             {"parc connu", page, URL_STUDIO(), refus, true, false, false, Ecran::parc, true},
+             {"parc inconnu", page, URL_STUDIO(), refus, true, true, false, Ecran::web},
+             {"rien, parc connu", std::nullopt, page, refus, true, true, false, Ecran::parc, true, true},
+             {"rien, habilité", std::nullopt, page, refus, true, true, false, Ecran::box, false, true},
          }) {
         SCOPED_TRACE(c.nom);
         BancDelegue banc;
@@ -176,6 +184,8 @@ TEST_F(DelegueWeb, UnChargementQuiEchoueLeDitSaufSIlAEteRemplaceOuDetourne) {
         banc.engager(c.affichee);
         banc.systeme.lignes.clear();
         banc.dialogues.choisir("Réessayer");
+        if (c.parcConnu) banc.preferences.ecrire({{"parc_cache", Octets{"{}"}}});
+        if (c.habilite) Habilitation::enregistrer(banc.preferences, "jeton", 2e9, "Org");
 
         banc.vue.ecouteur->chargementEchoue(c.echouee, c.erreur, c.avantEngagement);
 
@@ -192,7 +202,7 @@ TEST_F(DelegueWeb, UnChargementQuiEchoueLeDitSaufSIlAEteRemplaceOuDetourne) {
                                 "Impossible de joindre le serveur.\nVérifiez le réseau, puis réessayez.\n(" + code + ")",
                                 {"OK"}, {}, false});
         EXPECT_EQ(banc.dialogues.montres, attendus);
-        const bool signale = c.alerte || c.question;
+        const bool signale = c.alerte || c.question || c.parcConnu;
         EXPECT_EQ(banc.systeme.lignes.size(), signale ? 1u : 0u);
         if (signale) {
             EXPECT_EQ(banc.systeme.lignes[0], "OVREL ECHEC NAV: " + code + " — " + adresseSansSecret(c.echouee) +
