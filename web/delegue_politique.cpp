@@ -80,9 +80,12 @@ DecisionNavigation Delegue::deciderNavigation(const ActionNavigation& action) {
         alerterLivretManque(std::nullopt);
         return DecisionNavigation::annuler;
     }
+    // The sheet's booklet form is being sent: not a departure. A form of the sheet whose frame
+    // is not known counts (no sub-frame of a label sheet posts a booklet).
+    if (action.cadrePrincipal != false && gardien_.ficheAGarder() && gardien_.ficheAffichee() &&
+        action.methode == "POST" && finitParLivret(adresse))
+        livretEnVol_ = true;
     if (principal && gardien_.ficheAGarder()) {
-        // The sheet's booklet form is being sent: not a departure.
-        if (gardien_.ficheAffichee() && action.methode == "POST" && finitParLivret(adresse)) livretEnVol_ = true;
         if (quitteLaFiche(gardien_.urlAffichee(), url, action.methode, action.genre == GenreNavigation::rechargement,
                           true) &&
             !sortieDeFicheConfirmee())
