@@ -188,9 +188,32 @@ TEST_F(PolitiqueWeb, FichiersTelechargesOuConfiesAuBureau) {
     EXPECT_GT(std::filesystem::file_size(fichier), 0u);
     EXPECT_EQ(m.dialogues.montres.at(0).titre, "Où enregistrer ce fichier de l'Ovrel ?");
 
+    // A PDF and an attachment the engine could show: saved too.
+    for (const char* lien : {"#pdf", "#piece-jointe"}) {
+        SCOPED_TRACE(lien);
+        const auto enregistre = m.dossier.chemin() / (std::string(lien + 1) + ".fichier");
+        m.dialogues.fichiers = {enregistre};
+        m.cliquer(lien);
+        ASSERT_TRUE(attendre([&] { return !m.systeme.reveles.empty() && m.systeme.reveles.back() == enregistre; }));
+    }
+
     m.cliquer("#dmg");
     ASSERT_TRUE(attendre([&] { return m.ouverte(m.studio("/studio/demo/fichiers/ovrel-studio.dmg")); }));
+    const std::string pdfEtranger = m.externe("/studio/demo/fichiers/guide-installation.pdf");
+    m.script("location.href = '" + pdfEtranger + "'; 0");
+    ASSERT_TRUE(attendre([&] { return m.ouverte(pdfEtranger); }));
     EXPECT_EQ(m.web->urlCourante(), m.studio("/studio/demo/sauvegarde"));
+}
+
+TEST_F(PolitiqueWeb, LaPageDuParcQuiEchoueMontreLeParcConnu) {
+    m.preferences.ecrire({{"parc_cache", Octets{"{\"boxes\": []}"}}});
+    m.simulateur.scenario("{\"cloud\": \"injoignable\"}");
+    m.web->charger(URL_STUDIO());
+    const bool parc = attendre([&] { return m.ecrans.ecran == Ecran::parc; });
+    m.simulateur.reinitialiser();
+    m.preferences.ecrire({{"parc_cache", std::nullopt}});
+    EXPECT_TRUE(parc);
+    EXPECT_TRUE(m.dialogues.montres.empty());
 }
 
 TEST_F(PolitiqueWeb, LaFicheDemandeAvantDePartirEtLeLivretLaSecurise) {
