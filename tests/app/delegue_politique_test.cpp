@@ -178,61 +178,6 @@ TEST_F(DeleguePolitique, QuitterLaFicheDemandeAuDebutOuALaReponseSelonLeCadre) {
     EXPECT_FALSE(delegue->ficheAGarder());
 }
 
-// The booklet form, sent from the sheet's main frame (known, or met only on its response), and
-// each way its answer can come back.
-TEST_F(DeleguePolitique, LesQuatreReponsesDuLivret) {
-    const std::string raison = "Le livret n'a pas pu être préparé (";
-    struct Cas {
-        std::optional<bool> principal;
-        std::function<DecisionNavigation(EvenementsVueWeb&)> reponse;
-        DecisionNavigation attendue;
-        std::string alerte;  // the reason in the booklet alert; empty: none
-    };
-    const std::string pdf = "application/pdf";
-    for (const Cas& c : std::vector<Cas>{
-             {true, [](auto& e) { return e.deciderNavigation(action(STUDIO + "/admin", std::nullopt, "GET",
-                                                                     GenreNavigation::autre, true)); },
-              DecisionNavigation::annuler, "le serveur renvoie ailleurs"},
-             {true, [](auto& e) { return e.deciderReponse(reponse(LIVRET, true, 500, "text/html", true, {}, "POST")); },
-              DecisionNavigation::annuler, "réponse 500 du serveur"},
-             {std::nullopt,
-              [&](auto& e) { return e.deciderReponse(reponse(LIVRET, true, 200, pdf, true, {}, "POST")); },
-              DecisionNavigation::annuler, "réponse 200 du serveur"},
-             {true,
-              [&](auto& e) {
-                  return e.deciderReponse(reponse(LIVRET, true, 200, pdf, true, "attachment; filename=l.pdf", "POST"));
-              },
-              DecisionNavigation::telecharger, ""},
-         }) {
-        dialogues.montres.clear();
-        surLaFiche();
-        EXPECT_EQ(ev().deciderNavigation(action(LIVRET, c.principal, "POST", GenreNavigation::formulaire)),
-                  DecisionNavigation::autoriser);
-        EXPECT_EQ(c.reponse(ev()), c.attendue) << c.alerte;
-        if (c.alerte.empty()) {
-            EXPECT_TRUE(dialogues.montres.empty());
-        } else {
-            ASSERT_EQ(dialogues.montres.size(), 1u) << c.alerte;
-            EXPECT_EQ(dialogues.montres[0].titre, "La fiche d'étiquette reste à l'écran");
-            EXPECT_EQ(dialogues.montres[0].message,
-                      raison + c.alerte + " — session expirée ?). Imprimez l'étiquette maintenant (Ctrl+P, ou « "
-                                          "Enregistrer au format PDF ») : c'est elle qui garde le code.");
-        }
-        EXPECT_TRUE(delegue->ficheAGarder());  // nothing but the saved file secures the sheet
-    }
-
-    // The attachment's download: an ordinary file first, then the booklet, whose save secures it.
-    dialogues.fichiers = {std::filesystem::path("/tmp/a.pdf"), std::filesystem::path("/tmp/livret.pdf")};
-    ev().telechargementCommence(1, STUDIO + "/notice.pdf");
-    ev().telechargementCommence(2, LIVRET);
-    ev().destinationTelechargement(1, "a.pdf", [](auto) {});
-    ev().destinationTelechargement(2, "livret.pdf", [](auto) {});
-    ev().telechargementTermine(1);
-    EXPECT_TRUE(delegue->ficheAGarder());
-    ev().telechargementTermine(2);
-    EXPECT_FALSE(delegue->ficheAGarder());
-}
-
 TEST_F(DeleguePolitique, UnChargementEchoueOublieLeLivretAttendu) {
     surLaFiche();
     ev().deciderNavigation(action(LIVRET, true, "POST", GenreNavigation::formulaire));
