@@ -1,9 +1,12 @@
 #include "plateforme/webkit/vue_web_webkit.h"
 
+#include "plateforme/json.h"
 #include "plateforme/soup/cookie_soup.h"
 
 #include <glib/gstdio.h>
+#include <gtk/gtkunixprint.h>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -121,6 +124,146 @@ std::string adresseDuMoteur(const std::string& url) {
 
 fs::path dossierXdg(const char* base) { return fs::path(base) / "ovrel-studio"; }
 
+// The script world of the adapter's own scripts: pages run in another one and cannot reach it.
+constexpr const char* MONDE = "ovrel-studio";
+// The handler, in that world only, that hears which frame a click or a form targets.
+constexpr const char* CANAL_CADRE = "ovrelCadreCible";
+// How long a click's word waits for its navigation.
+constexpr gint64 DUREE_INDICE_US = 2 * G_USEC_PER_SEC;
+
+// In every frame, in the adapter's world, at document start. The capture phase on the window
+// comes before any listener of the page, which cannot stop it. The address is resolved by the
+// element itself (the engine's own resolution against the base), the target as the browser
+// reads it: the submitter's formtarget, then the form's or link's target, then the base's.
+// Methods and getters are taken from the prototypes: a form control or an image with a name
+// shadows the form's and the document's own properties, in every world. A named target or
+// "_blank" gives no word.
+constexpr const char* SCRIPT_CADRES = R"JS((() => {
+  const canal = window.webkit && window.webkit.messageHandlers && window.webkit.messageHandlers.@CANAL@;
+  if (!canal) return;
+  const lire = (prototype, nom, objet) => Object.getOwnPropertyDescriptor(prototype, nom).get.call(objet);
+  const attribut = (element, nom) => Element.prototype.getAttribute.call(element, nom);
+  const principal = (cible) => {
+    if (!cible) {
+      const base = Document.prototype.querySelector.call(document, 'base[target]');
+      cible = base ? attribut(base, 'target') : '';
+    }
+    cible = (cible || '').trim().toLowerCase();
+    if (cible === '' || cible === '_self') return window === window.top;
+    if (cible === '_top') return true;
+    if (cible === '_parent') return window.parent === window.top;
+    return undefined;
+  };
+  const dire = (formulaire, url, cadre) => {
+    if (typeof url !== 'string' || url === '' || cadre === undefined) return;
+    canal.postMessage({formulaire, url, principal: cadre});
+  };
+  addEventListener('click', (evenement) => {
+    if (evenement.button !== 0 || evenement.ctrlKey || evenement.metaKey || evenement.shiftKey || evenement.altKey)
+      return;
+    for (const noeud of evenement.composedPath()) {
+      if (noeud instanceof HTMLAnchorElement || noeud instanceof HTMLAreaElement) {
+        if (attribut(noeud, 'href') !== null) dire(false, noeud.href, principal(attribut(noeud, 'target')));
+        return;
+      }
+      if (noeud instanceof SVGAElement) {
+        const lien = noeud.href.baseVal;
+        if (lien) dire(false, new URL(lien, document.baseURI).href, principal(noeud.target.baseVal));
+        return;
+      }
+    }
+  }, true);
+  addEventListener('submit', (evenement) => {
+    const formulaire = evenement.target;
+    if (!(formulaire instanceof HTMLFormElement)) return;
+    const bouton = evenement.submitter;
+    const action = bouton && attribut(bouton, 'formaction') !== null ? bouton.formAction
+                                                                   : lire(HTMLFormElement.prototype, 'action', formulaire);
+    const cible = bouton && attribut(bouton, 'formtarget') !== null ? attribut(bouton, 'formtarget')
+                                                                  : attribut(formulaire, 'target');
+    dire(true, action, principal(cible));
+  }, true);
+})();)JS";
+
+// In the top frame, in the adapter's world, at document start: relays what the top window
+// posts to itself with the tag (see the handlers below) to the handler of that name in this
+// world, with the message's origin. A sub-frame posting to the top window is another source.
+// The relayed message is the application's: the page's own listeners do not see it.
+constexpr const char* SCRIPT_PONT = R"JS((() => {
+  const gestionnaires = window.webkit && window.webkit.messageHandlers;
+  if (!gestionnaires) return;
+  addEventListener('message', (evenement) => {
+    if (!evenement.isTrusted || evenement.source !== window) return;
+    const donnees = evenement.data;
+    if (donnees === null || typeof donnees !== 'object' || donnees[@ETIQUETTE@] !== true) return;
+    const nom = donnees.nom;
+    if (typeof nom !== 'string' || nom === @CANAL@ || typeof donnees.corps !== 'string') return;
+    const canal = gestionnaires[nom];
+    if (!canal || typeof canal.postMessage !== 'function') return;
+    evenement.stopImmediatePropagation();
+    canal.postMessage({corps: donnees.corps, origine: evenement.origin});
+  }, true);
+})();)JS";
+
+// In the top frame, in the page's world, at document start, once per handler: the page's
+// `window.webkit.messageHandlers.NOM.postMessage`, which posts to its own window for the bridge.
+// Only this name is defined, on the object that holds the others. The value is written with the
+// page's JSON as it was before any script of the page ran (what JSON cannot write is null), and
+// travels as that text: the engine's own copies of objects do not keep the order of their keys.
+constexpr const char* SCRIPT_GESTIONNAIRE = R"JS((() => {
+  const nom = @NOM@;
+  const poster = window.postMessage.bind(window);
+  const ecrire = JSON.stringify;
+  const fixe = (objet, cle, valeur) =>
+    Object.defineProperty(objet, cle, {value: valeur, enumerable: true, writable: false, configurable: false});
+  if (window.webkit === undefined) fixe(window, 'webkit', {});
+  if (window.webkit.messageHandlers === undefined) fixe(window.webkit, 'messageHandlers', {});
+  if (Object.prototype.hasOwnProperty.call(window.webkit.messageHandlers, nom)) return;
+  fixe(window.webkit.messageHandlers, nom, Object.freeze({
+    postMessage(valeur) {
+      const texte = ecrire(valeur);
+      poster({[@ETIQUETTE@]: true, nom, corps: texte === undefined ? 'null' : texte}, '*');
+    },
+  }));
+})();)JS";
+
+std::string remplacer(std::string texte, const std::string& marque, const std::string& valeur) {
+    for (auto position = texte.find(marque); position != std::string::npos;
+         position = texte.find(marque, position + valeur.size()))
+        texte.replace(position, marque.size(), valeur);
+    return texte;
+}
+
+void ajouterScriptUtilisateur(WebKitUserContentManager* contenu, const std::string& source,
+                              WebKitUserContentInjectedFrames cadres, const char* monde) {
+    auto* script = monde ? webkit_user_script_new_for_world(source.c_str(), cadres,
+                                                            WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, monde,
+                                                            nullptr, nullptr)
+                         : webkit_user_script_new(source.c_str(), cadres, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START,
+                                                  nullptr, nullptr);
+    webkit_user_content_manager_add_script(contenu, script);
+    webkit_user_script_unref(script);
+}
+
+// A property of a script value, when the value is an object that has it.
+RefG<JSCValue> propriete(JSCValue* objet, const char* nom) {
+    if (!objet || !jsc_value_is_object(objet)) return {};
+    return RefG<JSCValue>::adopter(jsc_value_object_get_property(objet, nom));
+}
+
+std::optional<std::string> texteDe(JSCValue* valeur) {
+    if (!valeur || !jsc_value_is_string(valeur)) return std::nullopt;
+    TexteG texte(jsc_value_to_string(valeur));
+    return texte ? std::optional<std::string>(texte.get()) : std::nullopt;
+}
+
+// The part of an address a click's word is compared on: a link's without its fragment, a form's
+// without its query either (a GET form's query is its fields, which the page may change up to
+// the last moment).
+std::string adresseComparee(const std::string& url, bool formulaire) {
+    return url.substr(0, url.find_first_of(formulaire ? "?#" : "#"));
+}
+
 void creerDossier(const fs::path& dossier) {
     if (g_mkdir_with_parents(dossier.c_str(), 0700) != 0)
         g_warning("OVREL WEB: dossier impossible à créer: %s", dossier.c_str());
@@ -146,6 +289,27 @@ struct VueWebWebKit::Telechargement {
 struct VueWebWebKit::AbonnementMessage {
     VueWebWebKit* vue;
     std::string nom;
+};
+
+// One print, from the call to its end. The engine may report the end of a print after a
+// failure, and more than once: only the first word counts.
+struct VueWebWebKit::Impression {
+    std::weak_ptr<char> garde;
+    std::string titre;
+    std::function<void(bool)> fin;
+
+    void terminer(bool reussie) {
+        auto suite = std::exchange(fin, nullptr);
+        if (suite && !garde.expired()) suite(reussie);
+    }
+    static void quandEchec(WebKitPrintOperation*, GError* erreur, gpointer donnees) {
+        g_warning("OVREL IMPRESSION ÉCHEC: %s %d", erreur ? g_quark_to_string(erreur->domain) : "-",
+                  erreur ? erreur->code : 0);
+        (*static_cast<std::shared_ptr<Impression>*>(donnees))->terminer(false);
+    }
+    static void quandFin(WebKitPrintOperation*, gpointer donnees) {
+        (*static_cast<std::shared_ptr<Impression>*>(donnees))->terminer(true);
+    }
 };
 
 VueWebWebKit::Dossiers VueWebWebKit::dossiersParDefaut() {
@@ -176,6 +340,8 @@ VueWebWebKit::VueWebWebKit(const Dossiers& dossiers, const std::string& agentUti
     // The view draws no background of its own: the window's shows through until a page paints.
     const GdkRGBA transparent{0, 0, 0, 0};
     webkit_web_view_set_background_color(vue, &transparent);
+    // Pages may ask for the camera and the microphone; the listener answers each request.
+    webkit_settings_set_enable_media_stream(reglages, TRUE);
 
     g_signal_connect(vue, "load-changed", G_CALLBACK(&VueWebWebKit::quandChargement), this);
     g_signal_connect(vue, "load-failed", G_CALLBACK(&VueWebWebKit::quandEchec), this);
@@ -185,8 +351,27 @@ VueWebWebKit::VueWebWebKit(const Dossiers& dossiers, const std::string& agentUti
     g_signal_connect(vue, "script-dialog", G_CALLBACK(&VueWebWebKit::quandDialogueScript), this);
     g_signal_connect(vue, "run-file-chooser", G_CALLBACK(&VueWebWebKit::quandChoixFichiers), this);
     g_signal_connect(vue, "notify::uri", G_CALLBACK(&VueWebWebKit::quandAdresse), this);
+    g_signal_connect(vue, "permission-request", G_CALLBACK(&VueWebWebKit::quandPermission), this);
+    g_signal_connect(vue, "print", G_CALLBACK(&VueWebWebKit::quandImpressionDemandee), this);
     // The session is this view's alone: every download it starts is one of this view's pages.
     g_signal_connect(session_.get(), "download-started", G_CALLBACK(&VueWebWebKit::quandTelechargement), this);
+
+    // The adapter's own scripts: which frame a click or a form targets, and the bridge of the
+    // pages' messages (see the header).
+    WebKitUserContentManager* contenu = webkit_web_view_get_user_content_manager(vue);
+    if (webkit_user_content_manager_register_script_message_handler(contenu, CANAL_CADRE, MONDE)) {
+        const std::string signal = std::string("script-message-received::") + CANAL_CADRE;
+        abonnementIndices_ =
+            g_signal_connect(contenu, signal.c_str(), G_CALLBACK(&VueWebWebKit::quandIndiceCadre), this);
+    } else {
+        g_warning("OVREL WEB: cadres des liens impossibles à suivre");
+    }
+    ajouterScriptUtilisateur(contenu, remplacer(SCRIPT_CADRES, "@CANAL@", CANAL_CADRE),
+                             WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, MONDE);
+    ajouterScriptUtilisateur(contenu,
+                             remplacer(remplacer(SCRIPT_PONT, "@ETIQUETTE@", json::litteral(ETIQUETTE_MESSAGES)),
+                                       "@CANAL@", json::litteral(CANAL_CADRE)),
+                             WEBKIT_USER_CONTENT_INJECT_TOP_FRAME, MONDE);
 }
 
 VueWebWebKit::~VueWebWebKit() {
@@ -197,6 +382,7 @@ VueWebWebKit::~VueWebWebKit() {
     g_signal_handlers_disconnect_by_data(session_.get(), this);
     WebKitUserContentManager* contenu = webkit_web_view_get_user_content_manager(vue_.get());
     for (gulong abonnement : abonnementsMessages_) g_signal_handler_disconnect(contenu, abonnement);
+    if (abonnementIndices_ != 0) g_signal_handler_disconnect(contenu, abonnementIndices_);
 }
 
 void VueWebWebKit::arreterMinuteur() {
@@ -277,6 +463,7 @@ gboolean VueWebWebKit::quandEchecCertificat(WebKitWebView*, char* url, GTlsCerti
     // timer of the load that goes on below.
     vue->echecEnCours_ = true;
     if (vue->minuteur_ != 0) ++vue->demarragesAttendus_;
+    vue->chargementPropre_ = adresseDuMoteur(url);
     // A reload would do nothing when this failed load was the view's first.
     webkit_web_view_load_uri(vue->vue_.get(), url);
     return TRUE;
@@ -285,7 +472,13 @@ gboolean VueWebWebKit::quandEchecCertificat(WebKitWebView*, char* url, GTlsCerti
 gboolean VueWebWebKit::quandDecision(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType genre,
                                      gpointer moi) {
     auto* vue = static_cast<VueWebWebKit*>(moi);
-    if (!vue->ecouteur_) return FALSE;
+    if (!vue->ecouteur_) {
+        // Nothing to report, but the adapter's own load or a click's word is used up all the
+        // same: it must not be given to another navigation once a listener is there.
+        if (genre == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
+            vue->actionDe(WEBKIT_NAVIGATION_POLICY_DECISION(decision), false);
+        return FALSE;
+    }
     DecisionNavigation choix = DecisionNavigation::autoriser;
     switch (genre) {
     case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION:
@@ -306,7 +499,7 @@ gboolean VueWebWebKit::quandDecision(WebKitWebView*, WebKitPolicyDecision* decis
     return TRUE;
 }
 
-DecisionNavigation VueWebWebKit::deciderNavigation(WebKitNavigationPolicyDecision* decision, bool nouvelleFenetre) {
+ActionNavigation VueWebWebKit::actionDe(WebKitNavigationPolicyDecision* decision, bool nouvelleFenetre) {
     WebKitNavigationAction* navigation = webkit_navigation_policy_decision_get_navigation_action(decision);
     WebKitURIRequest* requete = webkit_navigation_action_get_request(navigation);
     const WebKitNavigationType type = webkit_navigation_action_get_navigation_type(navigation);
@@ -315,12 +508,16 @@ DecisionNavigation VueWebWebKit::deciderNavigation(WebKitNavigationPolicyDecisio
     action.methode = majuscules(requete ? webkit_uri_request_get_http_method(requete) : nullptr);
     action.genre = genreDe(type);
     action.redirection = webkit_navigation_action_is_redirect(navigation);
-    // The engine cannot tell a sub-frame's navigation from the main frame's.
-    action.cadrePrincipal = std::nullopt;
+    // A new window is a top frame of its own.
+    action.cadrePrincipal = nouvelleFenetre ? std::optional<bool>(true) : cadreDe(type, action.redirection, action.url);
     action.nouvelleFenetre = nouvelleFenetre;
+    return action;
+}
 
+DecisionNavigation VueWebWebKit::deciderNavigation(WebKitNavigationPolicyDecision* decision, bool nouvelleFenetre) {
+    const ActionNavigation action = actionDe(decision, nouvelleFenetre);
     // Whether this is the navigation of the last `charger`, whose start the timer waits for.
-    const bool attendue = !nouvelleFenetre && demarragesAttendus_ > 0 && type == WEBKIT_NAVIGATION_TYPE_OTHER &&
+    const bool attendue = !nouvelleFenetre && demarragesAttendus_ > 0 && action.genre == GenreNavigation::autre &&
                           !action.redirection && action.url == urlAttendue_;
     const unsigned generation = generation_;
     std::weak_ptr<char> garde = vivant_;
@@ -334,6 +531,68 @@ DecisionNavigation VueWebWebKit::deciderNavigation(WebKitNavigationPolicyDecisio
         arreterMinuteur();
     }
     return choix;
+}
+
+std::optional<bool> VueWebWebKit::cadreDe(WebKitNavigationType type, bool redirection,
+                                          const std::optional<std::string>& url) {
+    if (redirection || !url) return std::nullopt;
+    switch (type) {
+    case WEBKIT_NAVIGATION_TYPE_OTHER:
+        // The load `charger` asked for (an iframe's own load is of this type too, at another
+        // address or later).
+        if (chargementPropre_ && *chargementPropre_ == *url) {
+            chargementPropre_.reset();
+            return true;
+        }
+        return std::nullopt;
+    case WEBKIT_NAVIGATION_TYPE_RELOAD:
+        if (rechargementPropre_ && *rechargementPropre_ == *url) {
+            rechargementPropre_.reset();
+            return true;
+        }
+        return std::nullopt;
+    case WEBKIT_NAVIGATION_TYPE_LINK_CLICKED:
+    case WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED: {
+        const bool formulaire = type == WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED;
+        const gint64 maintenant = g_get_monotonic_time();
+        std::erase_if(indices_,
+                      [&](const IndiceCadre& indice) { return maintenant - indice.instant > DUREE_INDICE_US; });
+        const std::string adresse = adresseComparee(*url, formulaire);
+        // The latest word for this address: an earlier click the page cancelled has been
+        // replaced by it.
+        for (auto indice = indices_.rbegin(); indice != indices_.rend(); ++indice) {
+            if (indice->formulaire != formulaire || adresseComparee(indice->url, formulaire) != adresse) continue;
+            const bool principal = indice->principal;
+            indices_.erase(std::next(indice).base());
+            return principal;
+        }
+        return std::nullopt;
+    }
+    case WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED:
+    case WEBKIT_NAVIGATION_TYPE_BACK_FORWARD:
+        break;
+    }
+    return std::nullopt;
+}
+
+void VueWebWebKit::quandIndiceCadre(WebKitUserContentManager*, JSCValue* valeur, gpointer moi) {
+    auto* vue = static_cast<VueWebWebKit*>(moi);
+    const auto url = texteDe(propriete(valeur, "url").get());
+    const RefG<JSCValue> principal = propriete(valeur, "principal");
+    const RefG<JSCValue> formulaire = propriete(valeur, "formulaire");
+    if (!url || !principal || !jsc_value_is_boolean(principal.get()) || !formulaire ||
+        !jsc_value_is_boolean(formulaire.get()))
+        return;
+    IndiceCadre indice{jsc_value_to_boolean(formulaire.get()) != 0, *url, jsc_value_to_boolean(principal.get()) != 0,
+                       g_get_monotonic_time()};
+    // One word per address: the latest click is the one that navigates.
+    std::erase_if(vue->indices_, [&](const IndiceCadre& autre) {
+        return autre.formulaire == indice.formulaire && autre.url == indice.url;
+    });
+    // Words nobody used (a page that cancels every click) do not pile up.
+    std::erase_if(vue->indices_,
+                  [&](const IndiceCadre& autre) { return indice.instant - autre.instant > DUREE_INDICE_US; });
+    vue->indices_.push_back(std::move(indice));
 }
 
 DecisionNavigation VueWebWebKit::deciderReponse(WebKitResponsePolicyDecision* decision) {
@@ -407,6 +666,37 @@ gboolean VueWebWebKit::quandChoixFichiers(WebKitWebView*, WebKitFileChooserReque
     return TRUE;
 }
 
+gboolean VueWebWebKit::quandPermission(WebKitWebView*, WebKitPermissionRequest* demande, gpointer moi) {
+    auto* vue = static_cast<VueWebWebKit*>(moi);
+    if (!vue->ecouteur_) return FALSE;
+    // Kept while the listener answers, a question to the user included.
+    const RefG<WebKitPermissionRequest> gardee = RefG<WebKitPermissionRequest>::partager(demande);
+    if (WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(demande)) {
+        auto* media = WEBKIT_USER_MEDIA_PERMISSION_REQUEST(demande);
+        // Sharing the screen is not the camera: nobody is asked, it is refused.
+        if (!webkit_user_media_permission_is_for_display_device(media)) {
+            DemandeMedia description;
+            description.camera = webkit_user_media_permission_is_for_video_device(media);
+            description.micro = webkit_user_media_permission_is_for_audio_device(media);
+            description.url = vue->urlCourante();
+            if (vue->ecouteur_->mediaDemande(description)) webkit_permission_request_allow(demande);
+            else webkit_permission_request_deny(demande);
+            return TRUE;
+        }
+    }
+    // Geolocation, notifications, the list of devices, the clipboard, the pointer lock…: no page
+    // of the application needs them.
+    webkit_permission_request_deny(demande);
+    return TRUE;
+}
+
+gboolean VueWebWebKit::quandImpressionDemandee(WebKitWebView*, WebKitPrintOperation*, gpointer moi) {
+    // A page prints through the application's own handler (a script of the listener's replaces
+    // window.print in the top frame); what still comes here is a sub-frame's print(), which
+    // the engine would show its dialog for.
+    return static_cast<VueWebWebKit*>(moi)->ecouteur_ != nullptr;
+}
+
 void VueWebWebKit::quandAdresse(GObject*, GParamSpec*, gpointer moi) {
     auto* vue = static_cast<VueWebWebKit*>(moi);
     if (vue->changementAdresse_) vue->changementAdresse_();
@@ -460,7 +750,9 @@ void VueWebWebKit::ecouterMessages(const std::string& nom) {
     for (const auto& ecoute : messagesEcoutes_)
         if (ecoute == nom) return;
     WebKitUserContentManager* contenu = webkit_web_view_get_user_content_manager(vue_.get());
-    if (!webkit_user_content_manager_register_script_message_handler(contenu, nom.c_str(), nullptr)) {
+    // In the adapter's world only: the page's world gets the bridge's handler instead.
+    if (nom == CANAL_CADRE ||
+        !webkit_user_content_manager_register_script_message_handler(contenu, nom.c_str(), MONDE)) {
         g_warning("OVREL WEB: messages « %s » impossibles à écouter", nom.c_str());
         return;
     }
@@ -469,15 +761,24 @@ void VueWebWebKit::ecouterMessages(const std::string& nom) {
     abonnementsMessages_.push_back(g_signal_connect_data(
         contenu, signal.c_str(), G_CALLBACK(&VueWebWebKit::quandMessage), new AbonnementMessage{this, nom},
         [](gpointer abonnement, GClosure*) { delete static_cast<AbonnementMessage*>(abonnement); }, GConnectFlags{}));
+    ajouterScriptUtilisateur(contenu,
+                             remplacer(remplacer(SCRIPT_GESTIONNAIRE, "@NOM@", json::litteral(nom)), "@ETIQUETTE@",
+                                       json::litteral(ETIQUETTE_MESSAGES)),
+                             WEBKIT_USER_CONTENT_INJECT_TOP_FRAME, nullptr);
 }
 
 void VueWebWebKit::quandMessage(WebKitUserContentManager*, JSCValue* valeur, gpointer donnees) {
     auto* abonnement = static_cast<AbonnementMessage*>(donnees);
     EvenementsVueWeb* ecouteur = abonnement->vue->ecouteur_;
-    if (!ecouteur) return;
-    // A value JSON cannot write (undefined, a function) arrives as null.
-    TexteG json(valeur ? jsc_value_to_json(valeur, 0) : nullptr);
-    ecouteur->messageScript(MessageScript{abonnement->nom, json ? json.get() : "null", std::nullopt, std::nullopt});
+    // Only the bridge posts here, in the top frame: {corps, origine}. The top frame can post
+    // with the bridge's tag without the handler: what is not JSON text is not a message.
+    const auto corps = texteDe(propriete(valeur, "corps").get());
+    const auto origine = texteDe(propriete(valeur, "origine").get());
+    if (!ecouteur || !corps || !origine || !json::Document::analyser(*corps)) return;
+    MessageScript message{abonnement->nom, *corps, std::nullopt, true};
+    // An opaque origin (a data: page, a sandbox) is written "null": no origin to compare.
+    if (*origine != "null") message.origine = *origine;
+    ecouteur->messageScript(message);
 }
 
 void VueWebWebKit::charger(const std::string& url, std::chrono::milliseconds delai) {
@@ -491,6 +792,8 @@ void VueWebWebKit::charger(const std::string& url, std::chrono::milliseconds del
     if (!webkit_web_view_is_loading(vue_.get())) demarragesAttendus_ = 0;
     ++demarragesAttendus_;
     urlAttendue_ = adresseDuMoteur(url);
+    chargementPropre_ = urlAttendue_;
+    rechargementPropre_.reset();
     webkit_web_view_load_uri(vue_.get(), url.c_str());
     const auto ms = delai.count() < 0 ? 0 : delai.count();
     minuteur_ = g_timeout_add_full(
@@ -515,7 +818,11 @@ void VueWebWebKit::charger(const std::string& url, std::chrono::milliseconds del
         this, nullptr);
 }
 
-void VueWebWebKit::recharger() { webkit_web_view_reload(vue_.get()); }
+void VueWebWebKit::recharger() {
+    // The engine reloads the current address; with none it does nothing.
+    rechargementPropre_ = urlCourante();
+    webkit_web_view_reload(vue_.get());
+}
 
 std::string VueWebWebKit::titre() const {
     const char* t = webkit_web_view_get_title(vue_.get());
@@ -523,16 +830,89 @@ std::string VueWebWebKit::titre() const {
 }
 
 void VueWebWebKit::ajouterScript(const std::string& source) {
-    WebKitUserContentManager* contenu = webkit_web_view_get_user_content_manager(vue_.get());
-    auto* script = webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                                          WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-    webkit_user_content_manager_add_script(contenu, script);
-    webkit_user_script_unref(script);
+    ajouterScriptUtilisateur(webkit_web_view_get_user_content_manager(vue_.get()), source,
+                             WEBKIT_USER_CONTENT_INJECT_TOP_FRAME, nullptr);
 }
 
-void VueWebWebKit::imprimer(const std::string&, std::function<void(bool)> fin) {
-    // Not built yet: no print is made.
-    fin(false);
+void VueWebWebKit::imprimer(const std::string& titreTravail, std::function<void(bool)> fin) {
+    auto impression = std::make_shared<Impression>(Impression{vivant_, titreTravail, std::move(fin)});
+    // The dialog runs a main loop of its own: the caller is not left inside it.
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        [](gpointer donnees) -> gboolean {
+            auto& [vue, impression] = *static_cast<std::pair<VueWebWebKit*, std::shared_ptr<Impression>>*>(donnees);
+            if (!impression->garde.expired()) vue->ouvrirDialogueImpression(impression);
+            return G_SOURCE_REMOVE;
+        },
+        new std::pair<VueWebWebKit*, std::shared_ptr<Impression>>(this, impression),
+        [](gpointer donnees) { delete static_cast<std::pair<VueWebWebKit*, std::shared_ptr<Impression>>*>(donnees); });
+}
+
+void VueWebWebKit::ouvrirDialogueImpression(const std::shared_ptr<Impression>& impression) {
+    if (dialogueImpressionOuvert_) {
+        impression->terminer(false);
+        return;
+    }
+    RefG<WebKitPrintOperation> operation = RefG<WebKitPrintOperation>::adopter(webkit_print_operation_new(vue_.get()));
+    RefG<GtkPrintSettings> reglages = RefG<GtkPrintSettings>::adopter(
+        reglagesImpression_ ? gtk_print_settings_copy(reglagesImpression_.get()) : gtk_print_settings_new());
+    // The job's title names the file when printing to a file, in the folder of the last one:
+    // the print system's own job name is the engine's.
+    if (const char* derniere = gtk_print_settings_get(reglages.get(), GTK_PRINT_SETTINGS_OUTPUT_URI)) {
+        TexteG chemin(g_filename_from_uri(derniere, nullptr, nullptr));
+        if (chemin) {
+            TexteG dossier(g_path_get_dirname(chemin.get()));
+            gtk_print_settings_set(reglages.get(), GTK_PRINT_SETTINGS_OUTPUT_DIR, dossier.get());
+        }
+        gtk_print_settings_unset(reglages.get(), GTK_PRINT_SETTINGS_OUTPUT_URI);
+    }
+    std::string nomFichier = impression->titre.empty() ? std::string("Ovrel Studio") : impression->titre;
+    std::replace(nomFichier.begin(), nomFichier.end(), '/', '-');
+    gtk_print_settings_set(reglages.get(), GTK_PRINT_SETTINGS_OUTPUT_BASENAME, nomFichier.c_str());
+    webkit_print_operation_set_print_settings(operation.get(), reglages.get());
+    if (miseEnPage_) webkit_print_operation_set_page_setup(operation.get(), miseEnPage_.get());
+
+    const auto relier = [&](const char* signal, GCallback rappel) {
+        g_signal_connect_data(
+            operation.get(), signal, rappel, new std::shared_ptr<Impression>(impression),
+            [](gpointer donnees, GClosure*) { delete static_cast<std::shared_ptr<Impression>*>(donnees); },
+            GConnectFlags{});
+    };
+    relier("failed", G_CALLBACK(&Impression::quandEchec));
+    relier("finished", G_CALLBACK(&Impression::quandFin));
+
+    GtkRoot* racine = gtk_widget_get_root(widget());
+    GtkWindow* fenetre = GTK_IS_WINDOW(racine) ? GTK_WINDOW(racine) : nullptr;
+    // The engine makes its dialog transient for the window, not modal: the dialog it creates
+    // while it runs is made modal as it appears among the application's windows.
+    GListModel* fenetres = gtk_window_get_toplevels();
+    const gulong abonnementFenetres = g_signal_connect(
+        fenetres, "items-changed",
+        G_CALLBACK(+[](GListModel* liste, guint position, guint, guint ajoutees, gpointer) {
+            for (guint i = position; i < position + ajoutees; ++i) {
+                const RefG<GObject> nouvelle =
+                    RefG<GObject>::adopter(static_cast<GObject*>(g_list_model_get_item(liste, i)));
+                if (GTK_IS_PRINT_UNIX_DIALOG(nouvelle.get())) gtk_window_set_modal(GTK_WINDOW(nouvelle.get()), TRUE);
+            }
+        }),
+        nullptr);
+    // The view and its session stay whatever happens to this object while the dialog is open.
+    const Moteur moteur{session_, vue_};
+    std::weak_ptr<char> garde = vivant_;
+    dialogueImpressionOuvert_ = true;
+    const WebKitPrintOperationResponse reponse = webkit_print_operation_run_dialog(operation.get(), fenetre);
+    g_signal_handler_disconnect(fenetres, abonnementFenetres);
+    if (garde.expired()) return;
+    dialogueImpressionOuvert_ = false;
+    if (reponse != WEBKIT_PRINT_OPERATION_RESPONSE_PRINT) {
+        impression->terminer(false);
+        return;
+    }
+    // The engine prints now and says when it is done (`finished`, after `failed` if it failed).
+    if (GtkPrintSettings* choisis = webkit_print_operation_get_print_settings(operation.get()))
+        reglagesImpression_ = RefG<GtkPrintSettings>::partager(choisis);
+    if (GtkPageSetup* page = webkit_print_operation_get_page_setup(operation.get()))
+        miseEnPage_ = RefG<GtkPageSetup>::partager(page);
 }
 
 std::optional<std::string> VueWebWebKit::urlCourante() const {

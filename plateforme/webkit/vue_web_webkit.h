@@ -1,6 +1,27 @@
 // The web view port over WebKitGTK 6.0: one web view on its own persistent network session
 // (website data, cache and an SQLite cookie file in the user's XDG folders), presenting the
 // application's user agent.
+//
+// The engine says neither which frame a navigation targets nor who posted a script message. The
+// adapter learns both from scripts of its own, run in a script world of its own ("ovrel-studio")
+// that pages cannot reach, so that a page cannot speak in their name:
+// - in every frame, a script watches the clicks on links and the submitted forms and tells, before
+//   the engine asks about the navigation, the address and whether it targets the top frame (a
+//   link to its own frame in the top one, "_top", "_parent" of a child of the top frame). The
+//   word is posted while the click or the submit event is dispatched, before the engine starts
+//   the navigation that follows it, and both go to the application over the one connection of
+//   the page's web process, which delivers in order: the word is there before the question, so
+//   the decision is never held back waiting for it. It is kept two seconds and serves the next
+//   link (or form) to the same address (a form's query and any fragment aside).
+// - in the top frame, a bridge relays to the application what the page posts to itself through
+//   `window.webkit.messageHandlers.NOM.postMessage`, with the page's origin; sub-frames have no
+//   such handler, and what they post to the top window with the bridge's tag is dropped.
+// Known limits of the frame: it stays absent for a link with a named target or "_blank" (a new
+// window is reported as such), for form.submit() called by a script (no submit event), for
+// frames where scripts are disabled (a sandbox without allow-scripts), for an iframe's own load,
+// a script's navigation, back and forward, and redirects. A click or a form the page then
+// cancels leaves its word for two seconds, and it is only given to a link or a form to the same
+// address.
 #pragma once
 
 #include "plateforme/objets_g.h"
@@ -38,11 +59,16 @@ public:
     VueWebWebKit(const VueWebWebKit&) = delete;
     VueWebWebKit& operator=(const VueWebWebKit&) = delete;
 
+    // The tag on what a page's `window.webkit.messageHandlers.NOM.postMessage` posts to its own
+    // window, for the bridge to relay.
+    static constexpr const char* ETIQUETTE_MESSAGES = "__ovrelStudioMessage";
+
     // Without a listener the engine keeps its own ways: its error pages, its policy, its
-    // download folder.
+    // download folder, its print dialog for a page's print(), its answer to permission requests.
     void definirEcouteur(EvenementsVueWeb* ecouteur) override { ecouteur_ = ecouteur; }
-    // Values reach the listener as JSON text, with neither origin nor frame: the engine does not
-    // say who posted them. A name already listened to is not registered again.
+    // From the next page on, the top frame has this handler; values reach the listener as JSON
+    // text (what JSON cannot write becomes null), with the page's origin (absent for an opaque
+    // one) and as the main frame's. A name already listened to is not registered again.
     void ecouterMessages(const std::string& nom) override;
 
     // Loads `url`. When the load is still under way after `delai`, it is stopped (a GLib
@@ -56,7 +82,16 @@ public:
     // The view's current address ("about:blank" included), absent when it has none.
     std::optional<std::string> urlCourante() const override;
     std::string titre() const override;
+    // From the next page on.
     void ajouterScript(const std::string& source) override;
+    // The dialog opens once this call has returned, from the main loop, and runs a main loop of
+    // its own until the user answers. The print settings and page setup the user chose are
+    // kept for the next print, in this object. What the engine lets the application choose is
+    // limited: the print system's job is always named "<application name> job #n" by the
+    // engine, so `titreTravail` names the file proposed when printing to a file (in the folder
+    // of the last one); the engine lays the page out at the printable width from the top of
+    // the sheet, with no say on centring. `fin` does not run once this object is destroyed,
+    // and a print asked for while the dialog is open ends at once with false.
     void imprimer(const std::string& titreTravail, std::function<void(bool reussie)> fin) override;
     // The script runs in the page's own world. A result is converted with jsc_value_to_string
     // ("undefined", "null", numbers as JavaScript writes them). Completions never run once this
@@ -83,6 +118,14 @@ public:
 private:
     struct Telechargement;
     struct AbonnementMessage;
+    struct Impression;
+    // What a click or a submitted form said about the navigation that follows.
+    struct IndiceCadre {
+        bool formulaire = false;
+        std::string url;
+        bool principal = false;
+        gint64 instant = 0;  // g_get_monotonic_time
+    };
 
     static void quandChargement(WebKitWebView* vue, WebKitLoadEvent evenement, gpointer moi);
     static gboolean quandEchec(WebKitWebView* vue, WebKitLoadEvent evenement, char* url, GError* erreur, gpointer moi);
@@ -96,7 +139,15 @@ private:
     static void quandAdresse(GObject* vue, GParamSpec* propriete, gpointer moi);
     static void quandTelechargement(WebKitNetworkSession* session, WebKitDownload* telechargement, gpointer moi);
     static void quandMessage(WebKitUserContentManager* contenu, JSCValue* valeur, gpointer abonnement);
+    static void quandIndiceCadre(WebKitUserContentManager* contenu, JSCValue* valeur, gpointer moi);
+    static gboolean quandPermission(WebKitWebView* vue, WebKitPermissionRequest* demande, gpointer moi);
+    static gboolean quandImpressionDemandee(WebKitWebView* vue, WebKitPrintOperation* operation, gpointer moi);
+    void ouvrirDialogueImpression(const std::shared_ptr<Impression>& impression);
+    // Whether the navigation targets the main frame, when this adapter knows.
+    std::optional<bool> cadreDe(WebKitNavigationType type, bool redirection, const std::optional<std::string>& url);
 
+    // The action as the listener hears it; the word that told its frame is used up.
+    ActionNavigation actionDe(WebKitNavigationPolicyDecision* decision, bool nouvelleFenetre);
     DecisionNavigation deciderNavigation(WebKitNavigationPolicyDecision* decision, bool nouvelleFenetre);
     DecisionNavigation deciderReponse(WebKitResponsePolicyDecision* decision);
     void arreterMinuteur();
@@ -113,6 +164,16 @@ private:
     int demarragesAttendus_ = 0;
     // The address of the last `charger`, as the engine writes it, to recognise its navigation.
     std::string urlAttendue_;
+    // The navigations this adapter started and whose decision has not come yet: the address of
+    // a load (`charger`, or a load again after an accepted certificate), of a reload.
+    std::optional<std::string> chargementPropre_;
+    std::optional<std::string> rechargementPropre_;
+    std::vector<IndiceCadre> indices_;
+    // The user's choices in the last print dialog answered with "Print".
+    RefG<GtkPrintSettings> reglagesImpression_;
+    RefG<GtkPageSetup> miseEnPage_;
+    bool dialogueImpressionOuvert_ = false;
+    gulong abonnementIndices_ = 0;
     // Counts the calls of `charger`, to tell whether one came while the listener decided.
     unsigned generation_ = 0;
     bool delaiDepasse_ = false;

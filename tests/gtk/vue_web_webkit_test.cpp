@@ -6,6 +6,7 @@
 #include "tests/gtk/outils_gtk.h"
 
 #include <gtest/gtest.h>
+#include <gtk/gtkunixprint.h>
 #include <gtkmm.h>
 #include <libsoup/soup.h>
 
@@ -25,8 +26,9 @@ using essais::attendre;
 const std::string CONTENU_FICHIER = "contenu du rapport\n\x01\x02";
 
 // A local HTTP server (HTTPS with a certificate): "/page" answers a small page (and sets a
-// cookie when asked with "?cookie"), "/jamais" never answers, "/fichier" is an attachment. It
-// remembers what each request carried.
+// cookie when asked with "?cookie"), "/jamais" never answers, "/fichier" is an attachment, and
+// the paths of `pages` answer their HTML, whatever the query. It remembers what each request
+// carried. Reached as "localhost", it is another origin.
 class Serveur {
 public:
     explicit Serveur(GTlsCertificate* certificat = nullptr)
@@ -56,7 +58,11 @@ public:
     std::string url(const std::string& chemin) const {
         return (https_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + chemin;
     }
+    std::string urlAutreOrigine(const std::string& chemin) const {
+        return (https_ ? "https://localhost:" : "http://localhost:") + std::to_string(port_) + chemin;
+    }
 
+    std::map<std::string, std::string> pages;
     int requetes = 0;
     std::string dernierAgent;
     std::string derniersCookies;
@@ -87,6 +93,12 @@ private:
                                              CONTENU_FICHIER.data(), CONTENU_FICHIER.size());
             return;
         }
+        if (auto page = serveur->pages.find(chemin); page != serveur->pages.end()) {
+            soup_server_message_set_status(message, 200, nullptr);
+            soup_server_message_set_response(message, "text/html", SOUP_MEMORY_COPY, page->second.data(),
+                                             page->second.size());
+            return;
+        }
         const char* requete = g_uri_get_query(soup_server_message_get_uri(message));
         if (requete && std::string(requete) == "cookie")
             soup_message_headers_append(soup_server_message_get_response_headers(message), "Set-Cookie",
@@ -101,6 +113,15 @@ private:
     int port_ = 0;
     std::vector<SoupServerMessage*> enAttente_;
 };
+
+// "http://127.0.0.1:port" of an address of the server.
+std::string origine(const std::string& url) { return url.substr(0, url.find('/', url.find("//") + 2)); }
+
+// " principal", " sous-cadre", or nothing when the view does not know.
+std::string cadre(const std::optional<bool>& principal) {
+    if (!principal) return "";
+    return *principal ? " principal" : " sous-cadre";
+}
 
 const char* nomGenre(GenreNavigation genre) {
     static const char* const noms[] = {"lien", "formulaire", "formulaireRenvoye", "historique", "rechargement", "autre"};
@@ -142,7 +163,7 @@ public:
         evenements.push_back("navigation " + action.methode + " " + nomGenre(action.genre) + " " +
                              action.url.value_or("-") + (action.redirection ? " redirection" : "") +
                              (action.nouvelleFenetre ? " nouvelle-fenetre" : "") +
-                             (action.cadrePrincipal ? " cadre-connu" : ""));
+                             cadre(action.cadrePrincipal));
         return navigation(action);
     }
     DecisionNavigation deciderReponse(const ReponseNavigation& r) override {
@@ -160,8 +181,8 @@ public:
         return accepterCertificat;
     }
     void messageScript(const MessageScript& message) override {
-        evenements.push_back("message " + message.nom + " " + message.corps + (message.origine ? " origine" : "") +
-                             (message.cadrePrincipal ? " cadre-connu" : ""));
+        evenements.push_back("message " + message.nom + " " + message.corps + " " + message.origine.value_or("-") +
+                             cadre(message.cadrePrincipal));
     }
     ReponseDialogueScript dialogueScript(const DialogueScript& d) override {
         static const char* const genres[] = {"alerte", "confirmation", "saisie"};
@@ -178,7 +199,8 @@ public:
         return {};
     }
     bool mediaDemande(const DemandeMedia& d) override {
-        evenements.push_back(std::string("media") + (d.camera ? " camera" : "") + (d.micro ? " micro" : ""));
+        evenements.push_back(std::string("media") + (d.camera ? " camera" : "") + (d.micro ? " micro" : "") + " " +
+                             d.url.value_or("-"));
         return false;
     }
     void telechargementCommence(IdTelechargement id, const std::optional<std::string>& url) override {
@@ -329,6 +351,7 @@ TEST_F(VueWebWebKitTest, PageLocaleAvecLAgentEtLesScripts) {
     auto agent = vue.evaluer("navigator.userAgent");
     EXPECT_EQ(agent.valeur, std::string(AGENT_UTILISATEUR));
     EXPECT_EQ(vue.evaluer("document.title").valeur, "Ovrel");
+    EXPECT_EQ(vue.web.titre(), "Ovrel");
     EXPECT_EQ(vue.evaluer("1 + 2").valeur, "3");
     EXPECT_EQ(vue.evaluer("window.ovrelAvantDeQuitter ? window.ovrelAvantDeQuitter() : 0").valeur, "0");
 
@@ -389,7 +412,7 @@ TEST_F(VueWebWebKitTest, LEcouteurEntendChaqueChargementEtDecideDesNavigations) 
     const std::string page = serveur.url("/page");
     ASSERT_TRUE(vue.chargerEtAttendre(page));
     EXPECT_EQ(ecouteur.evenements, (std::vector<std::string>{
-                                       "navigation GET autre " + page,
+                                       "navigation GET autre " + page + " principal",
                                        "reponse 200 text/html GET [-] principal affichable " + page,
                                        "engagee",
                                        "termine",
@@ -406,10 +429,18 @@ TEST_F(VueWebWebKitTest, LEcouteurEntendChaqueChargementEtDecideDesNavigations) 
     ASSERT_TRUE(attendre([&] { return !ecouteur.evenements.empty(); }));
     // Nothing comes to wait for: give the time-out time to go wrong.
     essais::laisserTourner(700ms);
-    EXPECT_EQ(ecouteur.evenements, std::vector<std::string>{"navigation GET autre " + serveur.url("/page?annulee")});
+    EXPECT_EQ(ecouteur.evenements,
+              std::vector<std::string>{"navigation GET autre " + serveur.url("/page?annulee") + " principal"});
     EXPECT_FALSE(vue.web.delaiDepasse());
     EXPECT_EQ(serveur.requetes, requetes);
     EXPECT_EQ(vue.web.urlCourante(), page);
+
+    // The view's own reload is the main frame's.
+    ecouteur.evenements.clear();
+    vue.web.recharger();
+    ASSERT_TRUE(attendre([&] { return ecouteur.a("termine"); }));
+    EXPECT_EQ(ecouteur.commencantPar("navigation"),
+              std::vector<std::string>{"navigation GET rechargement " + page + " principal"});
 
     // A refused connection fails before any commit, and its end is no finished page.
     std::string ferme;
@@ -419,7 +450,7 @@ TEST_F(VueWebWebKitTest, LEcouteurEntendChaqueChargementEtDecideDesNavigations) 
     }
     ecouteur.evenements.clear();
     ASSERT_TRUE(vue.chargerEtAttendre(ferme));
-    EXPECT_EQ(ecouteur.evenements, (std::vector<std::string>{"navigation GET autre " + ferme,
+    EXPECT_EQ(ecouteur.evenements, (std::vector<std::string>{"navigation GET autre " + ferme + " principal",
                                                              "echec g-io-error-quark 39 avant " + ferme}));
 }
 
@@ -484,9 +515,9 @@ TEST_F(VueWebWebKitTest, FenetresEtMessagesDesPagesVontALEcouteur) {
     ASSERT_TRUE(attendre([&] { return ecouteur.commencantPar("message").size() == 1; }));
     EXPECT_EQ(ecouteur.evenements, (std::vector<std::string>{
                                        "fenetre " + serveur.url("/page?ouverte"),
-                                       "navigation GET lien " + serveur.url("/page?cible") + " nouvelle-fenetre",
+                                       "navigation GET lien " + serveur.url("/page?cible") + " nouvelle-fenetre principal",
                                        "fenetre " + serveur.url("/page?cible"),
-                                       "message ovrel {\"texte\":\"été\",\"nombre\":2}",
+                                       "message ovrel {\"texte\":\"été\",\"nombre\":2} " + origine(page) + " principal",
                                    }));
     EXPECT_EQ(vue.web.urlCourante(), page);
 
@@ -531,9 +562,9 @@ TEST_F(VueWebWebKitTest, UnCertificatRefuseEstSoumisALEcouteur) {
     vue.web.charger(page);
     ASSERT_TRUE(attendre([&] { return ecouteur.a("termine"); }));
     EXPECT_EQ(ecouteur.evenements, (std::vector<std::string>{
-                                       "navigation GET autre " + page,
+                                       "navigation GET autre " + page + " principal",
                                        refus("accepte.localhost", page),
-                                       "navigation GET autre " + page,
+                                       "navigation GET autre " + page + " principal",
                                        "reponse 200 text/html GET [-] principal affichable " + page,
                                        "engagee",
                                        "termine",
@@ -548,7 +579,7 @@ TEST_F(VueWebWebKitTest, UnCertificatRefuseEstSoumisALEcouteur) {
     autreVue.web.definirEcouteur(&refusant);
     const std::string autre = securises[1]->url("/page");
     ASSERT_TRUE(autreVue.chargerEtAttendre(autre));
-    EXPECT_EQ(refusant.evenements, (std::vector<std::string>{"navigation GET autre " + autre,
+    EXPECT_EQ(refusant.evenements, (std::vector<std::string>{"navigation GET autre " + autre + " principal",
                                                              refus("refuse.localhost", autre),
                                                              "echec g-tls-error-quark 2 avant " + autre}));
 }
@@ -625,9 +656,226 @@ TEST_F(VueWebWebKitTest, AucuneCompletionApresLaDestructionDeLaVue) {
         ASSERT_TRUE(vue.chargerEtAttendre(serveur.url("/page")));
         vue.web.evaluer("1", [&](auto, auto) { appele = true; });
         vue.web.cookies([&](auto) { appele = true; });
+        vue.web.imprimer("Fiche", [&](bool) { appele = true; });
     }
     essais::laisserTourner(500ms);
     EXPECT_FALSE(appele);
+}
+
+// Answers the platform's print dialog as a user would, from the main loop the dialog runs, and
+// writes down how the dialog came. With a file, it chooses the print-to-file printer and that
+// file and prints; without, it cancels once the dialog has selected the print-to-file printer.
+// It gives up after 20 seconds rather than leave a test inside the dialog.
+class RepondeurImpression {
+public:
+    explicit RepondeurImpression(std::optional<std::filesystem::path> fichier)
+        : fichier_(std::move(fichier)), limite_(std::chrono::steady_clock::now() + std::chrono::seconds(20)) {
+        source_ = g_timeout_add(20, &RepondeurImpression::regarder, this);
+    }
+    ~RepondeurImpression() {
+        if (source_ != 0) g_source_remove(source_);
+    }
+    int dialogues = 0;
+    bool modal = false;
+    GtkWindow* parent = nullptr;
+    // The file the dialog proposed when it was answered.
+    std::optional<std::filesystem::path> fichierPropose;
+
+private:
+    static GtkPrintUnixDialog* dialogueOuvert() {
+        GListModel* fenetres = gtk_window_get_toplevels();
+        for (guint i = 0; i < g_list_model_get_n_items(fenetres); ++i) {
+            RefG<GObject> fenetre = RefG<GObject>::adopter(static_cast<GObject*>(g_list_model_get_item(fenetres, i)));
+            if (GTK_IS_PRINT_UNIX_DIALOG(fenetre.get()) && gtk_widget_get_visible(GTK_WIDGET(fenetre.get())))
+                return GTK_PRINT_UNIX_DIALOG(fenetre.get());
+        }
+        return nullptr;
+    }
+
+    static gboolean regarder(gpointer moi) {
+        auto* r = static_cast<RepondeurImpression*>(moi);
+        GtkPrintUnixDialog* dialogue = dialogueOuvert();
+        if (!dialogue) return G_SOURCE_CONTINUE;
+        // The print-to-file printer, under the name its backend gives it in this locale.
+        const char* versFichier = g_dgettext("gtk40", "Print to File");
+        if (r->vu_ != dialogue) {
+            r->vu_ = dialogue;
+            ++r->dialogues;
+            r->modal = gtk_window_get_modal(GTK_WINDOW(dialogue));
+            r->parent = gtk_window_get_transient_for(GTK_WINDOW(dialogue));
+        }
+        RefG<GtkPrintSettings> reglages = RefG<GtkPrintSettings>::adopter(gtk_print_unix_dialog_get_settings(dialogue));
+        GtkPrinter* choisie = gtk_print_unix_dialog_get_selected_printer(dialogue);
+        const bool pret = choisie && g_strcmp0(gtk_printer_get_name(choisie), versFichier) == 0;
+        const bool abandon = std::chrono::steady_clock::now() > r->limite_;
+        if (!pret && !abandon) {
+            // The printers are listed as their backends report them: ask for the file one. Its
+            // file is read from the settings when the printer gets selected, not after.
+            if (r->fichier_ && g_strcmp0(gtk_print_settings_get_printer(reglages.get()), versFichier) != 0) {
+                TexteG uri(g_filename_to_uri(r->fichier_->c_str(), nullptr, nullptr));
+                gtk_print_settings_set_printer(reglages.get(), versFichier);
+                gtk_print_settings_set(reglages.get(), GTK_PRINT_SETTINGS_OUTPUT_URI, uri.get());
+                gtk_print_settings_set(reglages.get(), GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+                gtk_print_unix_dialog_set_settings(dialogue, reglages.get());
+            }
+            return G_SOURCE_CONTINUE;
+        }
+        if (const char* uri = gtk_print_settings_get(reglages.get(), GTK_PRINT_SETTINGS_OUTPUT_URI)) {
+            TexteG chemin(g_filename_from_uri(uri, nullptr, nullptr));
+            if (chemin) r->fichierPropose = std::filesystem::path(chemin.get());
+        }
+        const bool imprimer = r->fichier_ && pret && r->fichierPropose == r->fichier_ && !abandon;
+        gtk_dialog_response(GTK_DIALOG(dialogue), imprimer ? GTK_RESPONSE_OK : GTK_RESPONSE_CANCEL);
+        r->vu_ = nullptr;
+        return G_SOURCE_CONTINUE;
+    }
+
+    std::optional<std::filesystem::path> fichier_;
+    std::chrono::steady_clock::time_point limite_;
+    GtkPrintUnixDialog* vu_ = nullptr;
+    guint source_ = 0;
+};
+
+TEST_F(VueWebWebKitTest, LeCadreDUneNavigationVientDuClicOuDuFormulaire) {
+    const std::string sousCadre = serveur.urlAutreOrigine("/sous-cadre");
+    serveur.pages["/cadres"] =
+        "<!doctype html><title>Cadres</title><a id='lien' href='/page?haut'>haut</a>"
+        "<form id='formulaire' action='/cadres'><input name='q' value='1'></form><iframe src='" + sousCadre +
+        "'></iframe><script>window.prets = []; addEventListener('message', (e) => prets.push(e.data));</script>";
+    // In another origin, a link to its own frame.
+    serveur.pages["/sous-cadre"] =
+        "<!doctype html><a id='dedans' href='/sous-cadre?dedans'>dedans</a>"
+        "<script>addEventListener('message', (e) => {"
+        "  if (e.data === 'lien') document.getElementById('dedans').click(); });"
+        "parent.postMessage('pret' + location.search, '*');</script>";
+    Vue vue(dossier.chemin());
+    Ecouteur ecouteur;
+    vue.web.definirEcouteur(&ecouteur);
+    const std::string cadres = serveur.url("/cadres");
+    ASSERT_TRUE(vue.chargerEtAttendre(cadres));
+    const auto pret = [&](const std::string& quoi) {
+        return attendre([&] { return vue.evaluer("String(window.prets)").valeur == quoi; });
+    };
+    ASSERT_TRUE(pret("pret"));
+
+    // A link followed inside the iframe navigates the iframe.
+    vue.evaluer("document.querySelector('iframe').contentWindow.postMessage('lien', '*'); 0");
+    ASSERT_TRUE(pret("pret,pret?dedans"));
+    // A form of the top frame, to the form's query.
+    vue.evaluer("document.getElementById('formulaire').requestSubmit(); 0");
+    ASSERT_TRUE(attendre([&] { return vue.web.urlCourante() == serveur.url("/cadres?q=1"); }));
+    ASSERT_TRUE(pret("pret"));
+    // A link of the top frame.
+    vue.evaluer("document.getElementById('lien').click(); 0");
+    ASSERT_TRUE(attendre([&] { return vue.web.urlCourante() == serveur.url("/page?haut"); }));
+
+    EXPECT_EQ(ecouteur.commencantPar("navigation"),
+              (std::vector<std::string>{
+                  "navigation GET autre " + cadres + " principal",
+                  // An iframe's own load: the view cannot tell.
+                  "navigation GET autre " + sousCadre,
+                  "navigation GET lien " + sousCadre + "?dedans sous-cadre",
+                  "navigation GET formulaire " + serveur.url("/cadres?q=1") + " principal",
+                  "navigation GET autre " + sousCadre,
+                  "navigation GET lien " + serveur.url("/page?haut") + " principal",
+              }));
+}
+
+TEST_F(VueWebWebKitTest, SeulLeCadrePrincipalParleAuxGestionnaires) {
+    serveur.pages["/messages"] =
+        "<!doctype html><title>Messages</title><iframe src='" + serveur.urlAutreOrigine("/etranger") +
+        "'></iframe><script>window.retours = [];"
+        "addEventListener('message', (e) => { if (e.data && e.data.retour) retours.push(e.data.retour); });</script>";
+    // A foreign iframe tries a handler of its own and the bridge's tag; and prints.
+    serveur.pages["/etranger"] =
+        std::string("<!doctype html><meta charset='utf-8'><script>addEventListener('message', (e) => {"
+                    "  if (e.data !== 'forger') return;"
+                    "  const essais = [];"
+                    "  try { window.webkit.messageHandlers.ovrel.postMessage('cadre'); essais.push('webkit'); }"
+                    "  catch (x) { essais.push('sans webkit'); }"
+                    "  top.postMessage({'") +
+        VueWebWebKit::ETIQUETTE_MESSAGES +
+        "': true, nom: 'ovrel', corps: '\"forgé\"'}, '*');"
+        "  print();"
+        "  top.postMessage({retour: essais.join(', ')}, '*'); });</script>";
+    Vue vue(dossier.chemin());
+    Ecouteur ecouteur;
+    vue.web.definirEcouteur(&ecouteur);
+    vue.web.ecouterMessages("ovrel");
+    vue.web.ecouterMessages("ovrelImprimer");
+    // The application's own way of printing a page.
+    vue.web.ajouterScript("window.print = () => window.webkit.messageHandlers.ovrelImprimer.postMessage(null);");
+    // A print dialog would be the engine's own, for the iframe's print().
+    RepondeurImpression garde(std::nullopt);
+    const std::string page = serveur.url("/messages");
+    ASSERT_TRUE(vue.chargerEtAttendre(page));
+
+    vue.evaluer("window.webkit.messageHandlers.ovrel.postMessage({texte: 'été', liste: [1, undefined]}); print(); 0");
+    vue.evaluer("document.querySelector('iframe').contentWindow.postMessage('forger', '*'); 0");
+    ASSERT_TRUE(attendre([&] { return vue.evaluer("String(window.retours)").valeur == "sans webkit"; }));
+    // What the iframe posted came before this.
+    vue.evaluer("window.webkit.messageHandlers.ovrel.postMessage('fin'); 0");
+    ASSERT_TRUE(attendre([&] { return ecouteur.commencantPar("message").size() >= 3; }));
+    const std::string origineHaut = origine(page);
+    EXPECT_EQ(ecouteur.commencantPar("message"),
+              (std::vector<std::string>{
+                  "message ovrel {\"texte\":\"été\",\"liste\":[1,null]} " + origineHaut + " principal",
+                  "message ovrelImprimer null " + origineHaut + " principal",
+                  "message ovrel \"fin\" " + origineHaut + " principal",
+              }));
+    EXPECT_EQ(garde.dialogues, 0);
+}
+
+TEST_F(VueWebWebKitTest, ImpressionParLeDialogueDuSysteme) {
+    Vue vue(dossier.chemin());
+    Ecouteur ecouteur;
+    vue.web.definirEcouteur(&ecouteur);
+    ASSERT_TRUE(vue.chargerEtAttendre(serveur.url("/page")));
+    const auto pdf = dossier.chemin() / "fiche.pdf";
+    std::vector<bool> fins;
+    {
+        RepondeurImpression repondeur(pdf);
+        vue.web.imprimer("Fiche 1", [&](bool reussie) { fins.push_back(reussie); });
+        // The dialog opens once the call has returned.
+        EXPECT_EQ(repondeur.dialogues, 0);
+        ASSERT_TRUE(attendre([&] { return !fins.empty(); }, 60s));
+        EXPECT_EQ(repondeur.dialogues, 1);
+        EXPECT_TRUE(repondeur.modal);
+        EXPECT_EQ(repondeur.parent, vue.fenetre.gobj());
+        EXPECT_EQ(repondeur.fichierPropose, pdf);
+    }
+    EXPECT_EQ(fins, std::vector<bool>{true});
+    std::ifstream lu(pdf, std::ios::binary);
+    std::string debut(4, '\0');
+    lu.read(debut.data(), 4);
+    EXPECT_EQ(debut, "%PDF");
+
+    // The next dialog proposes the printer and the folder chosen, with this job's title as the
+    // file's name; cancelled, it prints nothing.
+    RepondeurImpression annulation(std::nullopt);
+    vue.web.imprimer("Fiche 2", [&](bool reussie) { fins.push_back(reussie); });
+    ASSERT_TRUE(attendre([&] { return fins.size() == 2; }, 60s));
+    EXPECT_EQ(fins, (std::vector<bool>{true, false}));
+    EXPECT_EQ(annulation.fichierPropose, dossier.chemin() / "Fiche 2.pdf");
+    essais::laisserTourner(300ms);
+    EXPECT_EQ(fins.size(), 2u);
+    EXPECT_FALSE(std::filesystem::exists(dossier.chemin() / "Fiche 2.pdf"));
+}
+
+TEST_F(VueWebWebKitTest, LeMicroDemandeParUnePageVaALEcouteur) {
+    Vue vue(dossier.chemin());
+    // Stand-in devices, before the view's first load: enabled later, they crash the web process.
+    webkit_settings_set_enable_mock_capture_devices(webkit_web_view_get_settings(vue.web.vue()), TRUE);
+    Ecouteur ecouteur;
+    vue.web.definirEcouteur(&ecouteur);
+    const std::string page = serveur.url("/page");
+    ASSERT_TRUE(vue.chargerEtAttendre(page));
+    vue.evaluer("window.micro = 'attente'; navigator.mediaDevices.getUserMedia({audio: true})"
+                ".then(() => { window.micro = 'accordé'; }, (e) => { window.micro = e.name; }); 0");
+    // The listener refuses: the page's promise is rejected.
+    ASSERT_TRUE(attendre([&] { return vue.evaluer("window.micro").valeur != "attente"; }));
+    EXPECT_EQ(vue.evaluer("window.micro").valeur, "NotAllowedError");
+    EXPECT_EQ(ecouteur.commencantPar("media"), std::vector<std::string>{"media micro " + page});
 }
 
 }  // namespace
