@@ -163,10 +163,12 @@ esac
 # The display: software rendering, no GPU here. Its socket folder is this namespace's own, and
 # it takes no lock file in the machine's /tmp: another X server could not check the process
 # named there (it belongs to this process namespace) and would take it for stale.
+# No reset when its last client leaves: the harness's own short-lived clients (xdotool looking
+# for the window) would otherwise make it reset, and a program connecting meanwhile is refused.
 mkdir -p /tmp/.X11-unix
 mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
 fd_affichage="$travail/affichage"
-setsid Xvfb -displayfd 3 -nolock -screen 0 1600x1000x24 -nolisten tcp 3>"$fd_affichage" >"$travail/xvfb.log" 2>&1 &
+setsid Xvfb -displayfd 3 -nolock -noreset -screen 0 1600x1000x24 -nolisten tcp 3>"$fd_affichage" >"$travail/xvfb.log" 2>&1 &
 groupes+=("$!")
 for _ in $(seq 100); do [ -s "$fd_affichage" ] && break; sleep 0.1; done
 [ -s "$fd_affichage" ] || echec_harnais "Xvfb ne démarre pas : $(cat "$travail/xvfb.log")"
