@@ -7,6 +7,7 @@
 #include "app/constantes.h"
 #include "connexion/connexion.h"
 #include "plateforme/adresse.h"
+#include "plateforme/objets_g.h"
 #include "web/adresses.h"
 
 #include <gio/gio.h>
@@ -41,10 +42,8 @@ std::string attribut(const std::string& page, const std::string& id, const std::
 
 // An address of a page made absolute, as the engine resolves it.
 std::string resoudre(const std::string& base, const std::string& relative) {
-    gchar* r = g_uri_resolve_relative(base.c_str(), relative.c_str(), G_URI_FLAGS_NONE, nullptr);
-    std::string absolue = r ? r : "";
-    g_free(r);
-    return absolue;
+    const TexteG r(g_uri_resolve_relative(base.c_str(), relative.c_str(), G_URI_FLAGS_NONE, nullptr));
+    return r ? r.get() : "";
 }
 
 std::string hoteDe(const std::string& url) { return analyserAdresse(url)->hote.value_or(""); }
@@ -85,7 +84,6 @@ TEST_F(PagesDEssai, LesLiensDeTelechargementCouvrentHotesAutorisesEtEtrangersAve
         EXPECT_EQ(r.statut, 200);
         EXPECT_EQ(r.entete("content-type").value_or("").rfind(f.type, 0), 0u) << r.entete("content-type").value_or("");
         EXPECT_EQ(estPieceJointe(r.entete("content-disposition")), f.pieceJointe);
-        EXPECT_FALSE(r.corps.empty());
     }
 }
 
@@ -215,8 +213,7 @@ TEST_F(PagesDEssai, LesCadresDEssaiViennentDeLOrigineQueLeurCasDemande) {
         const Reponse r = obtenir(src, cookie);
         const std::string vers = r.statut == 302 ? resoudre(src, r.entete("location").value_or("")) : src;
         EXPECT_EQ(idDeConfigurer(src).has_value() || idDeConfigurer(vers).has_value(), c.configuration) << src;
-        EXPECT_GT(r.statut, 0);
-        EXPECT_LT(r.statut, 400) << src;
+        EXPECT_TRUE(r.statut >= 200 && r.statut < 400) << r.statut << " " << src;
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "app/constantes.h"
 #include "plateforme/adresse.h"
+#include "plateforme/objets_g.h"
 
 #include <gio/gio.h>
 #include <glib/gstdio.h>
@@ -29,19 +30,11 @@ protected:
 // The checks a client trusting only `autorite` makes of this certificate for this host: no flag
 // when it would connect.
 GTlsCertificateFlags verifier(const std::string& pem, const std::string& autoritePem, const std::string& hote) {
-    GTlsCertificate* certificat = g_tls_certificate_new_from_pem(pem.c_str(), -1, nullptr);
-    GTlsCertificate* autorite = g_tls_certificate_new_from_pem(autoritePem.c_str(), -1, nullptr);
-    if (!certificat || !autorite) {
-        if (certificat) g_object_unref(certificat);
-        if (autorite) g_object_unref(autorite);
-        return G_TLS_CERTIFICATE_GENERIC_ERROR;
-    }
-    GSocketConnectable* identite = g_network_address_new(hote.c_str(), 443);
-    const GTlsCertificateFlags drapeaux = g_tls_certificate_verify(certificat, identite, autorite);
-    g_object_unref(identite);
-    g_object_unref(certificat);
-    g_object_unref(autorite);
-    return drapeaux;
+    const auto certificat = RefG<GTlsCertificate>::adopter(g_tls_certificate_new_from_pem(pem.c_str(), -1, nullptr));
+    const auto autorite = RefG<GTlsCertificate>::adopter(g_tls_certificate_new_from_pem(autoritePem.c_str(), -1, nullptr));
+    if (!certificat || !autorite) return G_TLS_CERTIFICATE_GENERIC_ERROR;
+    const auto identite = RefG<GSocketConnectable>::adopter(g_network_address_new(hote.c_str(), 443));
+    return g_tls_certificate_verify(certificat.get(), identite.get(), autorite.get());
 }
 
 TEST_F(Https, LeCertificatDuCloudVientDeLAutoriteEtNeCouvrePasLesBoxesDuTunnel) {
