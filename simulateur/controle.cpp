@@ -342,9 +342,9 @@ json::array boxesEnJson(const Etat& etat) {
     return r;
 }
 
-ServeurControle::ServeurControle(Etat& etat, Journal& journal, std::string certificatPem,
+ServeurControle::ServeurControle(Etat& etat, Journal& journal, std::string certificatPem, std::string autoritePem,
                                  std::function<void()> apresChangement)
-    : etat_(etat), journal_(journal), certificatPem_(std::move(certificatPem)),
+    : etat_(etat), journal_(journal), certificatPem_(std::move(certificatPem)), autoritePem_(std::move(autoritePem)),
       apresChangement_(std::move(apresChangement)) {
     serveur_ = SOUP_SERVER(g_object_new(SOUP_TYPE_SERVER, "server-header", "ovrel-simulateur-controle", nullptr));
     soup_server_add_handler(serveur_, nullptr, &ServeurControle::surRequete, this, nullptr);
@@ -384,6 +384,7 @@ void ServeurControle::surRequete(SoupServer*, SoupServerMessage* message, const 
         json::object ports;
         ports["cloud"] = moi->portCloud_;
         ports["tls"] = moi->portTls_;
+        if (moi->portHttps_) ports["https"] = moi->portHttps_;
         ports["controle"] = moi->port_;
         o["ports"] = std::move(ports);
         o["domaine"] = etat.config.domaine;
@@ -436,6 +437,9 @@ void ServeurControle::surRequete(SoupServer*, SoupServerMessage* message, const 
         rep = reponseJson(200, json::object{{"ok", true}});
     } else if (r.chemin == "/certificat" && r.methode == "GET") {
         rep = Reponse::texte(200, moi->certificatPem_);
+        rep.type = "application/x-pem-file";
+    } else if (r.chemin == "/autorite" && r.methode == "GET" && !moi->autoritePem_.empty()) {
+        rep = Reponse::texte(200, moi->autoritePem_);
         rep.type = "application/x-pem-file";
     }
     envoyer(message, rep);

@@ -10,6 +10,8 @@
 //   POST   /connexion     {"compte": "installateur"}: a web login cookie and a sign-in token
 //   POST   /deconnecter   every web login is gone
 //   GET    /certificat    the TLS port's certificate, PEM
+//   GET    /autorite      the authority that signed the HTTPS port's certificate, PEM (404
+//                         when the cloud is not served over HTTPS)
 #pragma once
 
 #include "simulateur/etat.h"
@@ -50,16 +52,18 @@ boost::json::array boxesEnJson(const Etat& etat);
 
 class ServeurControle {
 public:
-    ServeurControle(Etat& etat, Journal& journal, std::string certificatPem, std::function<void()> apresChangement);
+    ServeurControle(Etat& etat, Journal& journal, std::string certificatPem, std::string autoritePem,
+                    std::function<void()> apresChangement);
     ~ServeurControle();
     ServeurControle(const ServeurControle&) = delete;
     ServeurControle& operator=(const ServeurControle&) = delete;
 
     bool ecouter(int port, std::string& erreur);
     int port() const { return port_; }
-    void connaitrePorts(int cloud, int tls) {
+    void connaitrePorts(int cloud, int tls, int https) {
         portCloud_ = cloud;
         portTls_ = tls;
+        portHttps_ = https;
     }
 
 private:
@@ -68,11 +72,13 @@ private:
     Etat& etat_;
     Journal& journal_;
     std::string certificatPem_;
+    std::string autoritePem_;
     std::function<void()> apresChangement_;
     SoupServer* serveur_ = nullptr;
     int port_ = 0;
     int portCloud_ = 0;
     int portTls_ = 0;
+    int portHttps_ = 0;
 };
 
 }  // namespace ovrel::simulateur

@@ -54,17 +54,31 @@ Reponse& Reponse::entete(std::string nom, std::string valeur) {
     return *this;
 }
 
-std::map<std::string, std::string> lireCookies(std::string_view entete) {
-    std::map<std::string, std::string> r;
+namespace {
+// Calls `surPaire(nom, valeur)` for each "nom=valeur" of a Cookie header, in order.
+template <typename F>
+void parcourirCookies(std::string_view entete, F surPaire) {
     while (!entete.empty()) {
         const auto fin = entete.find(';');
         std::string_view paire = entete.substr(0, fin);
         while (!paire.empty() && paire.front() == ' ') paire.remove_prefix(1);
         const auto egal = paire.find('=');
-        if (egal != std::string_view::npos) r.emplace(std::string(paire.substr(0, egal)), std::string(paire.substr(egal + 1)));
+        if (egal != std::string_view::npos) surPaire(paire.substr(0, egal), paire.substr(egal + 1));
         if (fin == std::string_view::npos) break;
         entete.remove_prefix(fin + 1);
     }
+}
+}  // namespace
+
+std::map<std::string, std::string> lireCookies(std::string_view entete) {
+    std::map<std::string, std::string> r;
+    parcourirCookies(entete, [&](std::string_view nom, std::string_view valeur) { r.emplace(nom, valeur); });
+    return r;
+}
+
+std::vector<std::string> nomsDesCookies(std::string_view entete) {
+    std::vector<std::string> r;
+    parcourirCookies(entete, [&](std::string_view nom, std::string_view) { r.emplace_back(nom); });
     return r;
 }
 

@@ -49,6 +49,8 @@ void couperConnexion(SoupServerMessage* message);
 
 // "a=b; c=d" into its pairs (the first of a name wins).
 std::map<std::string, std::string> lireCookies(std::string_view entete);
+// The names of "a=b; c=d", in order, repeats kept.
+std::vector<std::string> nomsDesCookies(std::string_view entete);
 // Decoded items of a query or of a form body (the first of a name wins).
 std::map<std::string, std::string> lireFormulaire(std::string_view texte);
 

@@ -284,11 +284,6 @@ std::string Etat::suffixeBox() const { return ".box." + config.domaine; }
 std::string Etat::hoteTunnel(std::string_view serie) const { return "b-" + minuscules(serie) + suffixeBox(); }
 std::string Etat::baseCloud() const { return "http://" + hoteStudio() + ":" + std::to_string(config.portCloud); }
 std::string Etat::urlStudio() const { return baseCloud() + "/studio"; }
-std::string Etat::urlConnexionWeb() const {
-    return "http://" + hoteConnexion() + ":" + std::to_string(config.portCloud) +
-           "/realms/ovrel/protocol/openid-connect/auth?client_id=studio&response_type=code&redirect_uri=" +
-           encoderRequete(urlStudio());
-}
 
 std::optional<std::string> Etat::serieDeTunnel(std::string_view hote) const {
     const std::string h = minuscules(hote);
@@ -481,12 +476,11 @@ std::string Etat::documentDecouverte(const BoxLocale& box) const {
     return json::serialize(o);
 }
 
-std::string Etat::documentManifeste() const {
+std::string Etat::documentManifeste(const std::string& telechargement) const {
     if (scenario.majBrut) return *scenario.majBrut;
     json::object o;
     o["version"] = scenario.majVersion;
-    o["url"] = scenario.majUrl.empty() ? "http://" + hoteSiteWeb() + ":" + std::to_string(config.portCloud) + "/telecharger"
-                                       : scenario.majUrl;
+    o["url"] = scenario.majUrl.empty() ? telechargement : scenario.majUrl;
     return json::serialize(o);
 }
 

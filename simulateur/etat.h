@@ -165,7 +165,6 @@ public:
     std::string hoteTunnel(std::string_view serie) const;  // "b-" + serial, lower case
     std::string baseCloud() const;           // http://studio.<domain>:<port>
     std::string urlStudio() const;           // baseCloud() + "/studio"
-    std::string urlConnexionWeb() const;     // the sign-in host's authorization page
     // The serial named by a tunnel host, or nothing for another host.
     std::optional<std::string> serieDeTunnel(std::string_view hote) const;
 
@@ -197,7 +196,8 @@ public:
     std::string documentParc(const Compte& compte) const;
     std::string documentRegistre() const;
     std::string documentDecouverte(const BoxLocale& box) const;
-    std::string documentManifeste() const;
+    // `telechargement`: the download page it names unless the scenario gives one.
+    std::string documentManifeste(const std::string& telechargement) const;
     // The legacy API's state, "key=value" lines.
     std::string etatAncien(const BoxLocale& box) const;
 

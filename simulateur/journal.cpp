@@ -29,6 +29,13 @@ boost::json::object Journal::enJson(std::uint64_t depuis) const {
         o["chemin"] = e.chemin;
         o["requete"] = e.requete;
         o["statut"] = e.statut;
+        o["https"] = e.https;
+        o["longueur"] = e.longueur;
+        if (!e.accept.empty()) o["accept"] = e.accept;
+        if (!e.type.empty()) o["type"] = e.type;
+        boost::json::array cookies;
+        for (const auto& nom : e.cookies) cookies.emplace_back(nom);
+        o["cookies"] = std::move(cookies);
         if (!e.agent.empty()) o["agent"] = e.agent;
         liste.push_back(std::move(o));
     }

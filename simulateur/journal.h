@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <vector>
 
 namespace ovrel::simulateur {
 
@@ -20,6 +21,13 @@ struct EntreeJournal {
     std::string requete;       // raw query, empty when none
     int statut = 0;            // 0: no answer was sent (connection reset, client gone, mute box)
     std::string agent;         // User-Agent header, empty when none
+    bool https = false;        // came over TLS
+    std::string accept;        // Accept header, empty when none
+    std::string type;          // Content-Type of the request, empty when none
+    // Names of the cookies the request carried, in the order sent. Never their values: the
+    // journal is printed and handed to any test, and a value is a live login.
+    std::vector<std::string> cookies;
+    std::uint64_t longueur = 0;  // bytes of the request body
 };
 
 class Journal {
@@ -28,7 +36,8 @@ public:
 
     void noter(EntreeJournal entree);
     // {"entrees": [...], "suivant": n}: the entries numbered `depuis` or more, and the number the
-    // next entry will take.
+    // next entry will take. Each entry's fields come in a fixed order, "agent" (when present)
+    // always last: the end-to-end tests' shell helpers read the compact text with sed.
     boost::json::object enJson(std::uint64_t depuis) const;
     void vider();
 

@@ -3,7 +3,8 @@
 //
 // Once everything listens it prints one line that scripts read to find it:
 //   PRET cloud=<port> tls=<port> controle=<port> studio=<address> ancien=<host:port> boxes=<p1,p2,...>
-// and it ends cleanly on SIGTERM or SIGINT.
+// followed by " https=<port>" when the cloud is also served over HTTPS, and it ends cleanly on
+// SIGTERM or SIGINT.
 #include "simulateur/annonce_avahi.h"
 #include "simulateur/certificat.h"
 #include "simulateur/controle.h"
@@ -16,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <optional>
 #include <string>
 
 using namespace ovrel::simulateur;
@@ -27,6 +30,8 @@ struct Options {
     int portTls = 47443;
     int portControle = 47081;
     int portAncien = 8000;
+    std::optional<int> portHttps;
+    std::string fichierAutorite;
     bool avahi = true;
     std::string domaine = "ovrel.localhost";
 };
@@ -35,8 +40,11 @@ void usage(std::FILE* sortie) {
     std::fprintf(sortie,
                  "Usage : ovrel-simulateur [--port-cloud N] [--port-tls N] [--port-controle N]\n"
                  "                         [--port-ancien N] [--domaine D] [--sans-avahi]\n"
+                 "                         [--port-https N [--fichier-autorite FICHIER]]\n"
                  "  Ports 0 : n'importe quel port libre. Par défaut : cloud 47080, tls 47443,\n"
-                 "  contrôle 47081, box ancienne 8000 (sur 127.0.0.2), domaine ovrel.localhost.\n");
+                 "  contrôle 47081, box ancienne 8000 (sur 127.0.0.2), domaine ovrel.localhost.\n"
+                 "  --port-https sert aussi le cloud en HTTPS, avec un certificat signé par une\n"
+                 "  autorité créée au démarrage, écrite (PEM) dans FICHIER avant la ligne PRET.\n");
 }
 
 bool lirePort(const char* texte, int& port) {
@@ -64,6 +72,13 @@ bool lireOptions(int argc, char** argv, Options& o) {
             if (!lirePort(argv[++i], o.portControle)) return false;
         } else if (a == "--port-ancien" && valeur) {
             if (!lirePort(argv[++i], o.portAncien)) return false;
+        } else if (a == "--port-https" && valeur) {
+            int port = 0;
+            if (!lirePort(argv[++i], port)) return false;
+            o.portHttps = port;
+        } else if (a == "--fichier-autorite" && valeur) {
+            o.fichierAutorite = argv[++i];
+            if (o.fichierAutorite.empty()) return false;
         } else if (a == "--domaine" && valeur) {
             o.domaine = argv[++i];
             if (o.domaine.empty()) return false;
@@ -71,7 +86,8 @@ bool lireOptions(int argc, char** argv, Options& o) {
             return false;
         }
     }
-    return true;
+    // The authority is made only for the HTTPS port.
+    return o.fichierAutorite.empty() || o.portHttps;
 }
 
 gboolean arreter(gpointer boucle) {
@@ -103,11 +119,22 @@ int main(int argc, char** argv) {
     Certificat certificat;
     std::string erreur;
     if (!certificatAutoSigne(options.domaine, certificat, erreur)) return echec(erreur);
+    Certificat certificatCloud;
+    std::string autorite;
+    if (options.portHttps) {
+        if (!certificatCloudEtAutorite(options.domaine, certificatCloud, autorite, erreur)) return echec(erreur);
+        if (!options.fichierAutorite.empty()) {
+            std::ofstream f(options.fichierAutorite, std::ios::binary | std::ios::trunc);
+            f << autorite;
+            f.close();
+            if (!f) return echec("impossible d'écrire l'autorité dans " + options.fichierAutorite);
+        }
+    }
 
     ServeursBoxes boxes(etat, journal);
     if (!boxes.ecouter(options.portAncien, erreur)) return echec(erreur);
-    ServeurCloud cloud(etat, journal, certificat.tls);
-    if (!cloud.ecouter(options.portCloud, options.portTls, erreur)) return echec(erreur);
+    ServeurCloud cloud(etat, journal, certificat.tls, certificatCloud.tls);
+    if (!cloud.ecouter(options.portCloud, options.portTls, options.portHttps.value_or(0), erreur)) return echec(erreur);
 
     // The documents name the cloud's own addresses, known only now.
     etat.config.portCloud = cloud.portCloud();
@@ -119,9 +146,9 @@ int main(int argc, char** argv) {
         cloud.suivreScenario();
         if (options.avahi) annonceur.synchroniser();
     };
-    ServeurControle controle(etat, journal, certificat.pem, synchroniser);
+    ServeurControle controle(etat, journal, certificat.pem, autorite, synchroniser);
     if (!controle.ecouter(options.portControle, erreur)) return echec(erreur);
-    controle.connaitrePorts(cloud.portCloud(), cloud.portTls());
+    controle.connaitrePorts(cloud.portCloud(), cloud.portTls(), cloud.portHttps());
     boxes.surAnnonce([&] {
         if (options.avahi) annonceur.synchroniser();
     });
@@ -138,8 +165,9 @@ int main(int argc, char** argv) {
         if (b.annoncee()) ports += (ports.empty() ? "" : ",") + std::to_string(b.port);
         else ancien = b.hote + ":" + std::to_string(b.port);
     }
-    std::printf("PRET cloud=%d tls=%d controle=%d studio=%s ancien=%s boxes=%s\n", cloud.portCloud(), cloud.portTls(),
-                controle.port(), etat.urlStudio().c_str(), ancien.c_str(), ports.c_str());
+    const std::string https = cloud.portHttps() ? " https=" + std::to_string(cloud.portHttps()) : "";
+    std::printf("PRET cloud=%d tls=%d controle=%d studio=%s ancien=%s boxes=%s%s\n", cloud.portCloud(), cloud.portTls(),
+                controle.port(), etat.urlStudio().c_str(), ancien.c_str(), ports.c_str(), https.c_str());
     std::fflush(stdout);
 
     GMainLoop* boucle = g_main_loop_new(nullptr, FALSE);
@@ -149,5 +177,6 @@ int main(int argc, char** argv) {
     g_main_loop_unref(boucle);
     std::printf("ARRET\n");
     g_object_unref(certificat.tls);
+    if (certificatCloud.tls) g_object_unref(certificatCloud.tls);
     return 0;
 }

@@ -53,9 +53,29 @@ std::string dateHttp(std::int64_t secondes1970) {
 
 std::int64_t maintenantS() { return secondesDepuis1970(std::chrono::system_clock::now()); }
 
-std::string cookieSession(const std::string& valeur, std::int64_t dureeS) {
+// The port part of the Host header (":47080"), empty when the client used its scheme's default.
+std::string suffixePort(const Requete& r) {
+    const std::string& h = r.hoteComplet;
+    const auto deuxPoints = h.rfind(':');
+    const auto crochet = h.rfind(']');
+    if (deuxPoints == std::string::npos || (crochet != std::string::npos && deuxPoints < crochet)) return "";
+    return h.substr(deuxPoints);
+}
+
+// The cloud serves the same hosts on its plain port and over HTTPS: the addresses an answer
+// names keep the scheme and port the request came by, so that a client on HTTPS stays there
+// (its Secure cookie would not follow it to the plain port).
+std::string origine(const Requete& r, std::string_view hote) {
+    return std::string(r.https ? "https://" : "http://") + std::string(hote) + suffixePort(r);
+}
+
+// A site outside the domain, on the port the request came by.
+std::string origineEtrangere(const Requete& r) { return origine(r, "127.0.0.1"); }
+
+// Over HTTPS the login is Secure, as the real cloud's: it is then never sent in clear.
+std::string cookieSession(const std::string& valeur, std::int64_t dureeS, bool securise) {
     return std::string(COOKIE_SESSION) + "=" + valeur + "; Path=/; Max-Age=" + std::to_string(dureeS) +
-           "; Expires=" + dateHttp(maintenantS() + dureeS) + "; HttpOnly; SameSite=Lax";
+           "; Expires=" + dateHttp(maintenantS() + dureeS) + "; HttpOnly; SameSite=Lax" + (securise ? "; Secure" : "");
 }
 
 std::string cookieEfface() {
@@ -84,7 +104,14 @@ const Compte* compteDe(const Etat& etat, const Requete& r) {
     return etat.compteDeSession(r.cookie(std::string(COOKIE_SESSION)));
 }
 
-Reponse versConnexion(const Etat& etat) { return Reponse::redirection(etat.urlConnexionWeb()); }
+// The sign-in host's authorization page, which comes back to the studio.
+std::string urlConnexionWeb(const Etat& etat, const Requete& r) {
+    return origine(r, etat.hoteConnexion()) +
+           "/realms/ovrel/protocol/openid-connect/auth?client_id=studio&response_type=code&redirect_uri=" +
+           encoderRequete(origine(r, etat.hoteStudio()) + "/studio");
+}
+
+Reponse versConnexion(const Etat& etat, const Requete& r) { return Reponse::redirection(urlConnexionWeb(etat, r)); }
 
 Reponse fichierJoint(std::string type, std::string nom, std::string corps) {
     Reponse r;
@@ -168,7 +195,7 @@ Reponse sessionApp(Etat& etat, const Requete& r) {
         return pageErreur(401, "Lien de connexion expiré", "Ce lien de connexion n'est plus valable. Reconnectez-vous.",
                           "/connexion", "Se reconnecter");
     const std::string valeur = etat.ouvrirSession(*compte);
-    return Reponse::redirection("/studio").entete("Set-Cookie", cookieSession(valeur, etat.scenario.dureeSessionS));
+    return Reponse::redirection("/studio").entete("Set-Cookie", cookieSession(valeur, etat.scenario.dureeSessionS, r.https));
 }
 
 Reponse deconnexion(Etat& etat, const Requete& r) {
@@ -196,7 +223,7 @@ Reponse siteStudio(Etat& etat, const Requete& r, const std::vector<std::string>&
                                     "/studio/session?jeton=" + j.jeton);
     }
     if (s[3] == "reparer") {
-        if (!c) return versConnexion(etat);
+        if (!c) return versConnexion(etat, r);
         if (!box) return pageErreur(404, "Site inconnu", "Aucun Ovrel n'est rattaché à ce site.");
         const std::string cle = r.parametre("cle").value_or("");
         std::string titre = cle;
@@ -214,8 +241,8 @@ Reponse siteStudio(Etat& etat, const Requete& r, const std::vector<std::string>&
 
 // The designer pages need a designer login; a lost login leads to the sign-in host, as the real
 // console does.
-std::optional<Reponse> refusConcepteur(const Etat& etat, const Compte* c) {
-    if (!c) return versConnexion(etat);
+std::optional<Reponse> refusConcepteur(const Etat& etat, const Requete& r, const Compte* c) {
+    if (!c) return versConnexion(etat, r);
     if (!c->exploitant)
         return pageErreur(403, "Accès refusé", "Ce compte n'a pas la console concepteur.", "/studio", "Mes Ovrels");
     return std::nullopt;
@@ -223,7 +250,7 @@ std::optional<Reponse> refusConcepteur(const Etat& etat, const Compte* c) {
 
 Reponse livret(Etat& etat, const Requete& r, BoxCloud& box) {
     if (r.methode != "POST") return pageErreur(405, "Livret", "Le livret se demande depuis la fiche d'étiquette.");
-    if (!compteDe(etat, r)) return versConnexion(etat);
+    if (!compteDe(etat, r)) return versConnexion(etat, r);
     const auto code = r.formulaire.count("code") ? std::optional<std::string>(r.formulaire.at("code")) : std::nullopt;
     if (box.code.empty() || code != box.code)
         return pageErreur(403, "Livret impossible", "Ce code d'étiquette n'est plus valable.");
@@ -249,7 +276,7 @@ Reponse livret(Etat& etat, const Requete& r, BoxCloud& box) {
 Reponse pagesAdmin(Etat& etat, const Requete& r, const std::vector<std::string>& s) {
     const Compte* c = compteDe(etat, r);
     if (s.size() == 1) {
-        if (auto refus = refusConcepteur(etat, c)) return *refus;
+        if (auto refus = refusConcepteur(etat, r, c)) return *refus;
         std::string lignes;
         for (const auto& b : etat.boxesCloud)
             lignes += "<tr class=\"fiche\"><td>" + echapperHtml(b.serie) + "</td><td>" + echapperHtml(b.nom) + "</td><td>" +
@@ -277,7 +304,7 @@ Reponse pagesAdmin(Etat& etat, const Requete& r, const std::vector<std::string>&
         return Reponse::json(statut, etat.fabriquer(std::string(e->get_string())));
     }
     if (s[1] == "etiquette" && (s.size() == 3 || (s.size() == 4 && s[3] == "livret"))) {
-        if (auto refus = refusConcepteur(etat, c); refus && s.size() == 3) return *refus;
+        if (auto refus = refusConcepteur(etat, r, c); refus && s.size() == 3) return *refus;
         BoxCloud* box = etat.boxCloudParId(s[2]);
         if (!box) return pageErreur(404, "Fiche introuvable", "Aucun Ovrel n'a ce site.");
         if (s.size() == 4) return livret(etat, r, *box);
@@ -288,7 +315,7 @@ Reponse pagesAdmin(Etat& etat, const Requete& r, const std::vector<std::string>&
         return Reponse::html(200, page("etiquette.html", "Fiche d'étiquette — " + box->serie, v));
     }
     if (s[1] == "box" && (s.size() == 3 || (s.size() == 4 && s[3] == "nouveau-code"))) {
-        if (auto refus = refusConcepteur(etat, c)) return *refus;
+        if (auto refus = refusConcepteur(etat, r, c)) return *refus;
         BoxCloud* box = etat.boxCloudParId(s[2]);
         if (!box) return pageErreur(404, "Fiche introuvable", "Aucun Ovrel n'a cet identifiant.");
         if (s.size() == 4) {
@@ -311,41 +338,126 @@ Reponse pagesAdmin(Etat& etat, const Requete& r, const std::vector<std::string>&
     return pageErreur(404, "Page introuvable", "Cette page de la console n'existe pas.");
 }
 
-Reponse pagesDemo(const Etat& etat, const std::vector<std::string>& s) {
-    const std::string port = std::to_string(etat.config.portCloud);
+// --- Test pages: each one lets a test make the web view meet one of its rules ---
+
+// The files the test pages link to, served alike by the studio and by the foreign site: the
+// name's extension chooses the type and whether it comes as an attachment.
+std::optional<Reponse> fichierDEssai(const std::string& nom) {
+    Reponse r;
+    if (finitPar(nom, ".ovrelbk")) return fichierJoint("application/octet-stream", nom, sauvegardeBox("OV24A0001"));
+    if (finitPar(nom, ".pdf")) {
+        r.type = "application/pdf";
+        r.corps = livretPdf("Guide d'installation", "-", "OVREL");
+        return r;
+    }
+    if (finitPar(nom, ".zip")) {
+        r.type = "application/zip";
+        r.corps = std::string("PK\x05\x06", 4) + std::string(18, '\0');
+        return r;
+    }
+    if (finitPar(nom, ".dmg") || finitPar(nom, ".exe") || finitPar(nom, ".pkg")) {
+        r.type = "application/octet-stream";
+        r.corps = "installateur simulé\n";
+        return r;
+    }
+    if (nom == "rapport") return fichierJoint("text/plain; charset=utf-8", "rapport.txt", "Rapport du parc\n");
+    // A type the engine shows, sent as an attachment all the same.
+    if (finitPar(nom, ".html"))
+        return fichierJoint("text/html; charset=utf-8", nom,
+                            pageMessage("Page jointe", "Cette page est envoyée en pièce jointe."));
+    return std::nullopt;
+}
+
+// The script every test page carries: what it tried goes on the page, in its title and, as a
+// request to `rapport` on the page's own origin, into the journal.
+std::string teteDEssai(const std::string& nomPage, const std::string& rapport) {
+    return remplir(modelesEmbarques().at("essai_tete.html"), {{"page", nomPage}, {"rapport", rapport}});
+}
+
+Reponse pageDEssai(const std::string& modele, const std::string& titre, const std::string& nomPage, Valeurs v,
+                   const std::string& rapport = "/studio/demo/rapport") {
+    v["tete"] = teteDEssai(nomPage, rapport);
+    return Reponse::html(200, page(modele, titre, v));
+}
+
+// The studio redirects a site's configuration asked by serial number to its configuration page.
+Reponse configurerParSerie(Etat& etat, const Requete& r) {
+    const std::string serie = r.parametre("serie").value_or("");
+    const BoxCloud* box = etat.boxCloudParSerie(serie);
+    if (!box) return pageErreur(404, "Ovrel inconnu", "Aucun Ovrel n'a ce numéro de série.");
+    return Reponse::redirection("/studio/site/" + box->id + "/configurer?serie=" + encoderRequete(box->serie));
+}
+
+Reponse pagesDemo(Etat& etat, const Requete& r, const std::vector<std::string>& s) {
+    const std::string etranger = origineEtrangere(r);
+    const std::string siteWeb = origine(r, etat.hoteSiteWeb());
+    const BoxCloud* durand = etat.boxCloudParSerie("OV24A0001");
+    const std::string serie = durand ? durand->serie : "OV24A0001";
+    const std::string configurer =
+        "/studio/site/" + (durand ? durand->id : std::string("inconnu")) + "/configurer?serie=" + encoderRequete(serie);
+    const std::string configurerRedirige = "/studio/configurer?serie=" + encoderRequete(serie);
+    const std::string autorisation = urlConnexionWeb(etat, r);
+    const std::string nom = s.size() >= 3 ? s[2] : "";
+
     if (s.size() == 2) return Reponse::html(200, page("demo.html", "Pages d'essai", {}));
-    if (s.size() == 3 && s[2] == "cadre") {
-        Valeurs v{{"url_site", "http://" + etat.hoteSiteWeb() + ":" + port + "/cadre"},
-                  {"url_externe", "http://127.0.0.1:" + port + "/externe"}};
+    if (s.size() == 3 && nom == "cadre") {
+        Valeurs v{{"url_site", siteWeb + "/cadre"}, {"url_externe", etranger + "/externe"}};
         return Reponse::html(200, page("demo_cadre.html", "Cadres", v));
     }
-    if (s.size() == 3 && s[2] == "sauvegarde") return Reponse::html(200, page("demo_sauvegarde.html", "Téléchargements", {}));
-    if (s.size() == 3 && s[2] == "fichier") return Reponse::html(200, page("demo_fichier.html", "Choisir un fichier", {}));
-    if (s.size() == 3 && s[2] == "dialogues") return Reponse::html(200, page("demo_dialogues.html", "Dialogues", {}));
-    if (s.size() == 4 && s[2] == "fichiers") {
-        const std::string& nom = s[3];
-        if (finitPar(nom, ".ovrelbk")) return fichierJoint("application/octet-stream", nom, sauvegardeBox("OV24A0001"));
-        if (finitPar(nom, ".pdf")) {
-            Reponse r;
-            r.type = "application/pdf";
-            r.corps = livretPdf("Guide d'installation", "-", "OVREL");
-            return r;
-        }
-        if (finitPar(nom, ".zip")) {
-            Reponse r;
-            r.type = "application/zip";
-            r.corps = std::string("PK\x05\x06", 4) + std::string(18, '\0');
-            return r;
-        }
-        if (finitPar(nom, ".dmg")) {
-            Reponse r;
-            r.type = "application/octet-stream";
-            r.corps = "image disque simulée\n";
-            return r;
-        }
-        if (nom == "rapport") return fichierJoint("text/plain; charset=utf-8", "rapport.txt", "Rapport du parc\n");
+    if (s.size() == 3 && nom == "sauvegarde")
+        return Reponse::html(200, page("demo_sauvegarde.html", "Téléchargements", {{"etranger", etranger}}));
+    if (s.size() == 3 && nom == "fichier") return Reponse::html(200, page("demo_fichier.html", "Choisir un fichier", {}));
+    if (s.size() == 3 && nom == "dialogues") return Reponse::html(200, page("demo_dialogues.html", "Dialogues", {}));
+    if (s.size() == 3 && nom == "liens") {
+        Valeurs v{{"serie", serie},
+                  {"url_configurer", configurer},
+                  {"url_configurer_redirige", configurerRedirige},
+                  {"url_auth", autorisation},
+                  {"url_site", siteWeb + "/"},
+                  {"url_externe", etranger + "/externe"},
+                  {"courriel", "support@" + etat.config.domaine}};
+        return Reponse::html(200, page("demo_liens.html", "Liens", v));
     }
+    if (s.size() == 3 && nom == "fenetres") {
+        Valeurs v{{"url_studio", "/studio/demo/fenetre-ouverte"},
+                  {"url_site", siteWeb + "/cadre"},
+                  {"url_externe", etranger + "/externe"}};
+        return pageDEssai("demo_fenetres.html", "Nouvelles fenêtres", "fenetres", v);
+    }
+    if (s.size() == 3 && nom == "fenetre-ouverte")
+        return pageDEssai("demo_fenetre_ouverte.html", "Fenêtre ouverte", "fenetre-ouverte", {});
+    if (s.size() == 3 && nom == "media") return pageDEssai("demo_media.html", "Caméra et micro", "media", {});
+    if (s.size() == 3 && nom == "impression") return pageDEssai("demo_impression.html", "Impression", "impression", {});
+    if (s.size() == 3 && nom == "messages") {
+        // The frames try printing too only when asked: a print the application lets through
+        // opens a dialog.
+        const std::string suite = r.parametre("imprimer") == std::optional<std::string>("1") ? "?imprimer=1" : "";
+        Valeurs v{{"url_etranger", etranger + "/messages" + suite},
+                  {"url_meme_origine", "/studio/demo/messages/cadre" + suite}};
+        return pageDEssai("demo_messages.html", "Messages des cadres", "messages", v);
+    }
+    if (s.size() == 4 && nom == "messages" && s[3] == "cadre")
+        return pageDEssai("essai_messages.html", "Cadre qui écrit", "cadre-meme-origine", {});
+    if (s.size() == 3 && nom == "cadres-studio") {
+        Valeurs v{{"url_configurer", configurer}, {"url_configurer_redirige", configurerRedirige}, {"url_auth", autorisation}};
+        return pageDEssai("demo_cadres_studio.html", "Pages du studio en cadre", "cadres-studio", v);
+    }
+    if (s.size() == 3 && nom == "rapport") return Reponse::texte(204, "");
+    if (s.size() == 4 && nom == "fichiers")
+        if (auto f = fichierDEssai(s[3])) return *f;
     return pageErreur(404, "Page introuvable", "Cette page d'essai n'existe pas.");
+}
+
+// --- A site outside the domain (any host that is not the cloud's) ---
+
+Reponse routeEtrangere(const Requete& r) {
+    const auto s = segments(r.chemin);
+    if (r.chemin == "/messages")
+        return pageDEssai("essai_messages.html", "Cadre étranger qui écrit", "cadre-etranger", {}, "/rapport");
+    if (r.chemin == "/rapport") return Reponse::texte(204, "");
+    if (s.size() == 2 && s[0] == "fichiers")
+        if (auto f = fichierDEssai(s[1])) return *f;
+    return Reponse::html(200, page("externe.html", "Site extérieur", {{"hote", r.hote}}));
 }
 
 Reponse routeStudio(Etat& etat, const Requete& r) {
@@ -364,21 +476,28 @@ Reponse routeStudio(Etat& etat, const Requete& r) {
         if (!c) return erreurJson(401, "non connecté");
         if (!c->studio) return erreurJson(403, "pas de Studio installateur");
         if (etat.scenario.parcBrut) return Reponse::json(200, *etat.scenario.parcBrut);
-        return Reponse::json(200, etat.documentParc(*c));
+        // Its actions name the studio absolutely, for the origin the fleet was asked from.
+        std::string document = etat.documentParc(*c);
+        const std::string base = etat.baseCloud();
+        const std::string ici = origine(r, etat.hoteStudio());
+        for (auto i = document.find(base); ici != base && i != std::string::npos; i = document.find(base, i + ici.size()))
+            document.replace(i, base.size(), ici);
+        return Reponse::json(200, document);
     }
     if (s.size() >= 3 && s[0] == "studio" && s[1] == "api" && s[2] == "sites") return actionAnomalie(etat, r, s);
     if (s.size() == 1 && s[0] == "studio") {
-        if (!c) return versConnexion(etat);
+        if (!c) return versConnexion(etat, r);
         if (!c->studio && !c->exploitant) return pageErreur(403, "Accès refusé", "Ce compte n'a pas de Studio.");
         return pageParc(etat, *c);
     }
     if (p == "/studio/app/connexion") return connexionApp(etat, r);
     if (p == "/studio/app/connexion/choisir") return choixCompte(etat, r);
     if (p == "/studio/app/session") return sessionApp(etat, r);
-    if (p == "/connexion") return versConnexion(etat);
+    if (p == "/connexion") return versConnexion(etat, r);
+    if (p == "/studio/configurer") return configurerParSerie(etat, r);
     if (p == "/deconnexion") return deconnexion(etat, r);
     if (s.size() >= 2 && s[0] == "studio" && s[1] == "site") return siteStudio(etat, r, s);
-    if (s.size() >= 2 && s[0] == "studio" && s[1] == "demo") return pagesDemo(etat, s);
+    if (s.size() >= 2 && s[0] == "studio" && s[1] == "demo") return pagesDemo(etat, r, s);
     if (!s.empty() && s[0] == "admin") return pagesAdmin(etat, r, s);
     if (p == "/") return Reponse::redirection("/studio");
     return pageErreur(404, "Page introuvable", "Cette page du studio n'existe pas.");
@@ -397,7 +516,8 @@ Reponse routeConnexion(Etat& etat, const Requete& r) {
         const auto compte = r.parametre("compte");
         if (!compte || !etat.comptes.count(*compte))
             return pageErreur(400, "Identification impossible", "Compte de démonstration inconnu.");
-        return Reponse::redirection(etat.baseCloud() + "/studio/app/session?jeton=" + etat.emettreJetonConnexion(*compte));
+        return Reponse::redirection(origine(r, etat.hoteStudio()) + "/studio/app/session?jeton=" +
+                                    etat.emettreJetonConnexion(*compte));
     }
     if (finitPar(p, "/protocol/openid-connect/logout")) {
         if (const auto suite = r.parametre("post_logout_redirect_uri")) return Reponse::redirection(*suite);
@@ -410,8 +530,7 @@ Reponse routeConnexion(Etat& etat, const Requete& r) {
 
 Reponse routeSiteWeb(Etat& etat, const Requete& r) {
     if (r.chemin == "/studio/maj/linux-natif.json") {
-        Reponse rep = Reponse::json(etat.scenario.statutMaj, etat.documentManifeste());
-        return rep;
+        return Reponse::json(etat.scenario.statutMaj, etat.documentManifeste(origine(r, etat.hoteSiteWeb()) + "/telecharger"));
     }
     if (r.chemin == "/cadre") return pageErreur(200, "Site Ovrel", "Contenu du site web Ovrel, affiché dans un cadre.");
     if (r.chemin == "/telecharger")
@@ -472,8 +591,8 @@ Reponse routerCloud(Etat& etat, const Requete& r) {
     if (h == etat.hoteSiteWeb()) return routeSiteWeb(etat, r);
     if (h == etat.hotePortail()) return Reponse::json(200, "{\"service\":\"portail\"}");
     if (const auto serie = etat.serieDeTunnel(h)) return routeTunnel(etat, r, *serie);
-    if (h == etat.config.domaine) return Reponse::redirection(etat.urlStudio());
-    if (!estHoteCloud(etat, h)) return Reponse::html(200, page("externe.html", "Site extérieur", {{"hote", h}}));
+    if (h == etat.config.domaine) return Reponse::redirection(origine(r, etat.hoteStudio()) + "/studio");
+    if (!estHoteCloud(etat, h)) return routeEtrangere(r);
     return pageErreur(404, "Hôte inconnu", "Aucun service Ovrel sous ce nom.");
 }
 

@@ -4,6 +4,7 @@
 #include "simulateur/routes.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace ovrel::simulateur {
 
@@ -32,6 +33,19 @@ EntreeJournal entreeDe(SoupServerMessage* message, const Journalisation& j, int 
     SoupMessageHeaders* entetes = soup_server_message_get_request_headers(message);
     if (const char* h = soup_message_headers_get_one(entetes, "Host")) e.hote = h;
     if (const char* a = soup_message_headers_get_one(entetes, "User-Agent")) e.agent = a;
+    if (const char* a = soup_message_headers_get_one(entetes, "Accept")) e.accept = a;
+    if (const char* t = soup_message_headers_get_one(entetes, "Content-Type")) e.type = t;
+    // A client may split its cookies over several Cookie headers.
+    soup_message_headers_foreach(
+        entetes,
+        [](const char* nom, const char* valeur, gpointer cookies) {
+            if (g_ascii_strcasecmp(nom, "Cookie") != 0) return;
+            for (auto& n : nomsDesCookies(valeur)) static_cast<std::vector<std::string>*>(cookies)->push_back(std::move(n));
+        },
+        &e.cookies);
+    if (SoupMessageBody* corps = soup_server_message_get_request_body(message); corps && corps->length > 0)
+        e.longueur = static_cast<std::uint64_t>(corps->length);
+    if (GUri* uri = soup_server_message_get_uri(message)) e.https = g_strcmp0(g_uri_get_scheme(uri), "https") == 0;
     e.statut = statut;
     return e;
 }
@@ -93,40 +107,61 @@ void journaliser(SoupServer* serveur, Journal& journal, const std::string& servi
 
 // --- The cloud ---
 
-ServeurCloud::ServeurCloud(Etat& etat, Journal& journal, GTlsCertificate* certificat) : etat_(etat), journal_(journal) {
+ServeurCloud::ServeurCloud(Etat& etat, Journal& journal, GTlsCertificate* certificatTunnel,
+                           GTlsCertificate* certificatCloud)
+    : etat_(etat), journal_(journal) {
     serveur_ = SOUP_SERVER(g_object_new(SOUP_TYPE_SERVER, "server-header", "ovrel-simulateur", "tls-certificate",
-                                        certificat, nullptr));
+                                        certificatTunnel, nullptr));
     soup_server_add_handler(serveur_, nullptr, &ServeurCloud::surRequete, this, nullptr);
     journaliser(serveur_, journal_, "cloud", "");
+    if (certificatCloud) {
+        serveurHttps_ = SOUP_SERVER(g_object_new(SOUP_TYPE_SERVER, "server-header", "ovrel-simulateur", "tls-certificate",
+                                                 certificatCloud, nullptr));
+        soup_server_add_handler(serveurHttps_, nullptr, &ServeurCloud::surRequete, this, nullptr);
+        journaliser(serveurHttps_, journal_, "cloud", "");
+    }
 }
 
 ServeurCloud::~ServeurCloud() {
-    soup_server_disconnect(serveur_);
-    g_object_unref(serveur_);
+    for (SoupServer* s : {serveur_, serveurHttps_}) {
+        if (!s) continue;
+        soup_server_disconnect(s);
+        g_object_unref(s);
+    }
 }
 
-bool ServeurCloud::ecouter(int portCloud, int portTls, std::string& erreur) {
-    if (!ecouterSur(serveur_, "127.0.0.1", portCloud, SoupServerListenOptions(0), erreur)) return false;
-    if (!ecouterSur(serveur_, "127.0.0.1", portTls, SOUP_SERVER_LISTEN_HTTPS, erreur)) return false;
+bool ServeurCloud::ecouter(int portCloud, int portTls, int portHttps, std::string& erreur) {
+    portCloud_ = portCloud;
+    portTls_ = portTls;
+    portHttps_ = portHttps;
+    if (!ecouterTout(erreur)) return false;
     portCloud_ = portDe(serveur_, false);
     portTls_ = portDe(serveur_, true);
-    ecoute_ = true;
+    if (serveurHttps_) portHttps_ = portDe(serveurHttps_, true);
     return true;
+}
+
+bool ServeurCloud::ecouterTout(std::string& erreur) {
+    ecoute_ = ecouterSur(serveur_, "127.0.0.1", portCloud_, SoupServerListenOptions(0), erreur) &&
+              ecouterSur(serveur_, "127.0.0.1", portTls_, SOUP_SERVER_LISTEN_HTTPS, erreur) &&
+              (!serveurHttps_ || ecouterSur(serveurHttps_, "127.0.0.1", portHttps_, SOUP_SERVER_LISTEN_HTTPS, erreur));
+    return ecoute_;
 }
 
 void ServeurCloud::suivreScenario() {
     const bool injoignable = etat_.scenario.cloud.genre == Panne::Genre::injoignable;
+    const std::string ports = std::to_string(portCloud_) + ", " + std::to_string(portTls_) +
+                              (serveurHttps_ ? ", " + std::to_string(portHttps_) : "");
     if (injoignable && ecoute_) {
         abandonnerLesAttentes();
         soup_server_disconnect(serveur_);
+        if (serveurHttps_) soup_server_disconnect(serveurHttps_);
         ecoute_ = false;
-        std::printf("CLOUD injoignable : plus rien n'écoute sur %d et %d\n", portCloud_, portTls_);
+        std::printf("CLOUD injoignable : plus rien n'écoute sur %s\n", ports.c_str());
     } else if (!injoignable && !ecoute_) {
         std::string erreur;
-        ecoute_ = ecouterSur(serveur_, "127.0.0.1", portCloud_, SoupServerListenOptions(0), erreur) &&
-                  ecouterSur(serveur_, "127.0.0.1", portTls_, SOUP_SERVER_LISTEN_HTTPS, erreur);
-        if (ecoute_) {
-            std::printf("CLOUD rétabli sur %d et %d\n", portCloud_, portTls_);
+        if (ecouterTout(erreur)) {
+            std::printf("CLOUD rétabli sur %s\n", ports.c_str());
         } else {
             std::printf("CLOUD impossible de réécouter : %s\n", erreur.c_str());
         }
@@ -327,11 +362,24 @@ EntreeJournal entreeMuette(const std::string& recu, std::size_t finEntetes) {
         e.chemin = cible.substr(0, q);
         if (q != std::string::npos) e.requete = cible.substr(q + 1);
     }
-    const auto h = minuscules(recu.substr(0, finEntetes)).find("\r\nhost:");
-    if (h != std::string::npos) {
-        std::string valeur = recu.substr(h + 7, recu.find("\r\n", h + 7) - h - 7);
+    // Its header lines, read as the soup servers read theirs.
+    const std::string entetes = recu.substr(0, finEntetes);
+    for (std::size_t debut = entetes.find("\r\n"); debut != std::string::npos;) {
+        const std::size_t fin = entetes.find("\r\n", debut + 2);
+        const std::string ligne = entetes.substr(debut + 2, fin == std::string::npos ? std::string::npos : fin - debut - 2);
+        debut = fin;
+        const auto deuxPoints = ligne.find(':');
+        if (deuxPoints == std::string::npos) continue;
+        const std::string nom = minuscules(ligne.substr(0, deuxPoints));
+        std::string valeur = ligne.substr(deuxPoints + 1);
         while (!valeur.empty() && valeur.front() == ' ') valeur.erase(0, 1);
-        e.hote = valeur;
+        if (nom == "host") e.hote = valeur;
+        else if (nom == "user-agent") e.agent = valeur;
+        else if (nom == "accept") e.accept = valeur;
+        else if (nom == "content-type") e.type = valeur;
+        else if (nom == "content-length") e.longueur = std::strtoull(valeur.c_str(), nullptr, 10);
+        else if (nom == "cookie")
+            for (auto& n : nomsDesCookies(valeur)) e.cookies.push_back(std::move(n));
     }
     return e;
 }

@@ -1,5 +1,5 @@
-// The listening side of the simulator: the cloud (one plain port and one TLS port, routed by
-// the Host header), one port per box of the bench, and the mute box that accepts connections
+// The listening side of the simulator: the cloud (one plain port, one TLS port with the boxes'
+// certificate and, when asked, one HTTPS port with the cloud's own; all routed by the Host header), one port per box of the bench, and the mute box that accepts connections
 // and never answers. Every request ends in the journal.
 #pragma once
 
@@ -19,15 +19,19 @@ namespace ovrel::simulateur {
 
 class ServeurCloud {
 public:
-    ServeurCloud(Etat& etat, Journal& journal, GTlsCertificate* certificat);
+    // `certificatTunnel` serves the TLS port (the boxes behind the tunnel, and any other host
+    // asked there); `certificatCloud`, when given, serves the HTTPS port.
+    ServeurCloud(Etat& etat, Journal& journal, GTlsCertificate* certificatTunnel, GTlsCertificate* certificatCloud);
     ~ServeurCloud();
     ServeurCloud(const ServeurCloud&) = delete;
     ServeurCloud& operator=(const ServeurCloud&) = delete;
 
-    // Listens on loopback; port 0 takes any free port. False with a message on failure.
-    bool ecouter(int portCloud, int portTls, std::string& erreur);
+    // Listens on loopback; port 0 takes any free port. The HTTPS port only with a certificate for
+    // it. False with a message on failure.
+    bool ecouter(int portCloud, int portTls, int portHttps, std::string& erreur);
     int portCloud() const { return portCloud_; }
     int portTls() const { return portTls_; }
+    int portHttps() const { return portHttps_; }  // 0 when not served
 
     // Follows the scenario: nothing listens while the cloud is unreachable, and the same ports
     // are taken again when it comes back.
@@ -38,13 +42,17 @@ private:
     void repondre(SoupServerMessage* message);
     // Answers being delayed are dropped when their connection goes (nothing listens any more).
     void abandonnerLesAttentes();
+    bool ecouterTout(std::string& erreur);
 
     Etat& etat_;
     Journal& journal_;
+    // One soup server per certificate: the plain and TLS ports share the tunnel's one.
     SoupServer* serveur_ = nullptr;
+    SoupServer* serveurHttps_ = nullptr;
     std::set<SoupServerMessage*> enAttente_;
     int portCloud_ = 0;
     int portTls_ = 0;
+    int portHttps_ = 0;
     bool ecoute_ = false;
 };
 

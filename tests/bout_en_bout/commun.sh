@@ -1,12 +1,17 @@
 # Helpers of the end-to-end tests, sourced by each test script that harnais.sh runs. They read
 # what the harness exports:
 #   OVREL_STUDIO_EXE, OVREL_TRAVAIL, OVREL_CAPTURES, OVREL_DOMAINE
-#   OVREL_PORT_CLOUD, OVREL_PORT_TLS, OVREL_PORT_CONTROLE, OVREL_CONTROLE, OVREL_BOXES
-#   OVREL_STUDIO_URL, OVREL_BASE_CLOUD, OVREL_FENETRE (the window, once it appeared)
+#   OVREL_PORT_CLOUD, OVREL_PORT_TLS, OVREL_PORT_HTTPS, OVREL_PORT_CONTROLE, OVREL_CONTROLE,
+#   OVREL_BOXES
+#   OVREL_STUDIO_URL, OVREL_BASE_CLOUD (the cloud as the application reaches it: HTTPS on 443),
+#   OVREL_BASE_CLAIRE (the same studio on the simulator's plain port)
+#   OVREL_FENETRE (the window, once it appeared)
 #   OVREL_NAVIGATEUR_JOURNAL (the addresses the stand-in browser was given, one a line)
 #   DISPLAY, DBUS_SESSION_BUS_ADDRESS, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME
 # No curl: HTTP goes through bash's /dev/tcp, always to 127.0.0.1 with the address's Host
 # header (the cloud's names under a ".localhost" domain do not resolve through the C library).
+# Bash speaks no TLS: the cloud's https:// addresses are asked of its plain port, which serves
+# the same hosts and pages.
 # shellcheck shell=bash
 
 REUSSIS=0
@@ -93,14 +98,23 @@ pixels_proches() {
 # --- HTTP over /dev/tcp ---
 
 # http_brut METHOD URL [BODY]: the raw answer (status line, headers, body) of one request to an
-# http:// address, sent to 127.0.0.1 on the address's port, with its host as Host header.
+# http:// address, sent to 127.0.0.1 on the address's port, with its host as Host header. An
+# https:// address on the default port goes to the cloud's plain port (Host: its host and that
+# port, so that the addresses the answer names lead back there).
 http_brut() {
   local methode=$1 url=$2 corps=${3-}
-  local reste=${url#http://}
-  [ "$reste" != "$url" ] || { echo "http_brut : adresse non http : $url" >&2; return 1; }
+  local reste=${url#http://} port
+  if [ "$reste" = "$url" ]; then
+    reste=${url#https://}
+    [ "$reste" != "$url" ] || { echo "http_brut : adresse non http : $url" >&2; return 1; }
+    local hote=${reste%%/*}
+    hote=${hote%:443}
+    [[ "$hote" != *:* ]] || { echo "http_brut : pas de TLS vers $url" >&2; return 1; }
+    reste="$hote:$OVREL_PORT_CLOUD${reste#"${reste%%/*}"}"
+  fi
   local autorite=${reste%%/*} chemin=/${reste#*/}
   [ "$autorite" != "$reste" ] || chemin=/
-  local port=${autorite##*:}
+  port=${autorite##*:}
   [ "$port" != "$autorite" ] || port=80
   timeout 10 bash -c '
     exec 3<>"/dev/tcp/127.0.0.1/$1" || exit 1
@@ -141,9 +155,10 @@ controle() {
 journal() {
   local corps
   corps=$(controle GET "/journal?depuis=${1:-1}") || return 1
-  # The control endpoint writes compact JSON; one entry per line, then its fields in order.
+  # The control endpoint writes compact JSON; one entry per line, then its fields in order, up
+  # to the status (the fields after it are read by the helpers below).
   sed -e 's/^{"entrees":\[//' -e 's/\],"suivant":[0-9]*}$//' -e 's/},{/}\n{/g' <<<"$corps" |
-    sed -e 's/,"agent":"\([^"\\]\|\\.\)*"}$/}/' |
+    sed -e 's/\("statut":[0-9]*\),.*}$/\1}/' |
     sed -e 's/"service":"\([^"]*\)","box":"\([^"]*\)"/"service":"\1:\2"/' \
         -ne 's/^{"n":\([0-9]*\),"service":"\([^"]*\)","methode":"\([^"]*\)","hote":"\([^"]*\)","chemin":"\([^"]*\)","requete":"\([^"]*\)","statut":\([0-9]*\)}$/\1 \2 \3 \4 \5?\6 \7/p' |
     sed 's/? \([0-9]*\)$/ \1/'
@@ -153,6 +168,18 @@ journal() {
 agent_requete() {
   controle GET "/journal?depuis=$1" |
     sed -n 's/^{"entrees":\[{"n":'"$1"',"[^{}]*,"agent":"\([^"]*\)"}.*/\1/p'
+}
+
+# https_requete N: "true" when the journal's request number N came over TLS, "false" otherwise.
+https_requete() {
+  controle GET "/journal?depuis=$1" | sed -n 's/^{"entrees":\[{"n":'"$1"',[^{}]*,"https":\([a-z]*\),.*/\1/p'
+}
+
+# cookies_requete N: the names of the cookies the journal's request number N carried, one a line
+# (the journal never keeps their values).
+cookies_requete() {
+  controle GET "/journal?depuis=$1" |
+    sed -n 's/^{"entrees":\[{"n":'"$1"',[^{}]*,"cookies":\[\([^]]*\)\].*/\1/p' | tr ',' '\n' | tr -d '"' | grep . || true
 }
 
 # attendre_requete REGEX [SECONDS]: waits until a line of the journal matches the extended

@@ -4,12 +4,14 @@
 # page from the simulator, chooses the demo installer account and follows the cloud back to the
 # application's scheme), and the desktop's second launch of the program with that address hands
 # it to the running instance, whose web view turns the one-time token into a web login and shows
-# the studio.
+# the studio. The cloud is reached over HTTPS, as the real one: the login cookie is Secure and
+# comes back, and the update check reached the manifest at its fixed HTTPS address.
 set -euo pipefail
 # shellcheck source=commun.sh
 source "$(dirname "$0")/commun.sh"
 
-hote="studio.$OVREL_DOMAINE:$OVREL_PORT_CLOUD"
+# The studio's host as the application addresses it (no port: HTTPS on 443).
+hote=${OVREL_BASE_CLOUD#https://}
 hote_re=${hote//./\\.}
 
 # Return on the sign-in screen is its button. Without a window manager the keyboard goes to
@@ -78,8 +80,27 @@ agent=$(agent_requete "$n_session")
 [ "$agent" = "$agent_attendu" ] || echec "agent de la page de session : « $agent »"
 ok "agent de la vue web : exact"
 studio=$(attendre_requete "^[0-9]+ cloud GET $hote_re /studio 200$" 30) || echec "la page du studio n'a pas été servie"
-((${studio%% *} > n_session)) || echec "la page du studio devait suivre la page de session"
+n_studio=${studio%% *}
+((n_studio > n_session)) || echec "la page du studio devait suivre la page de session"
 ok "studio connecté : $studio"
+
+# Over HTTPS, on the certificate the namespace trusts: the session page set the login cookie
+# (Secure, over TLS) and the studio page came back with it. These requests came from the web
+# view (its user agent, above), whose only certificate exception is for the boxes behind the
+# tunnel: its network process took the studio's certificate by the system's trust.
+[ "$(https_requete "$n_session")" = true ] || echec "la page de session n'est pas venue en HTTPS"
+[ "$(https_requete "$n_studio")" = true ] || echec "la page du studio n'est pas venue en HTTPS"
+cookies_studio=$(cookies_requete "$n_studio")
+grep -qx ovrel_session <<<"$cookies_studio" ||
+  echec "le cookie de session n'est pas revenu avec la page du studio (cookies : ${cookies_studio:-aucun})"
+ok "en HTTPS, le cookie de session Secure revient avec la page du studio"
+
+# The update check at start reached the manifest at its fixed address, over HTTPS.
+domaine_re=${OVREL_DOMAINE//./\\.}
+maj=$(attendre_requete "^[0-9]+ cloud GET www\\.$domaine_re /studio/maj/linux-natif\\.json 200$" 20) ||
+  echec "la vérification de mise à jour n'a pas atteint le manifeste"
+[ "$(https_requete "${maj%% *}")" = true ] || echec "le manifeste n'a pas été demandé en HTTPS"
+ok "manifeste de mise à jour demandé en HTTPS : $maj"
 
 # The web container now holds the window: the sign-in screen's blue button is gone and the
 # fleet page of the installer's account is drawn, with the green dot of its healthy box

@@ -7,8 +7,11 @@
 #   - for a cloud domain outside ".localhost" (which GLib and WebKit send to loopback by
 #     themselves), its own hosts file sending the cloud's names to loopback;
 #   - its own X display (Xvfb) and session bus;
-#   - the simulator, then the application with empty XDG folders and OVREL_STUDIO_URL set to
-#     the simulator's studio, its window found before the test script starts;
+#   - the simulator, serving the cloud over HTTPS on port 443 besides its plain port, with a
+#     certificate signed by an authority it made at start that only this mount namespace
+#     trusts; the boxes behind its tunnel keep a certificate nothing trusts;
+#   - the application with empty XDG folders and OVREL_STUDIO_URL set to the simulator's studio
+#     over HTTPS, its window found before the test script starts;
 #   - a stand-in default browser that only writes down the addresses it is given.
 #
 #   harnais.sh <test script> <ovrel-studio> <ovrel-simulateur> <cloud domain> <captures folder>
@@ -160,10 +163,12 @@ esac
 # The display: software rendering, no GPU here. Its socket folder is this namespace's own, and
 # it takes no lock file in the machine's /tmp: another X server could not check the process
 # named there (it belongs to this process namespace) and would take it for stale.
+# No reset when its last client leaves: the harness's own short-lived clients (xdotool looking
+# for the window) would otherwise make it reset, and a program connecting meanwhile is refused.
 mkdir -p /tmp/.X11-unix
 mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
 fd_affichage="$travail/affichage"
-setsid Xvfb -displayfd 3 -nolock -screen 0 1600x1000x24 -nolisten tcp 3>"$fd_affichage" >"$travail/xvfb.log" 2>&1 &
+setsid Xvfb -displayfd 3 -nolock -noreset -screen 0 1600x1000x24 -nolisten tcp 3>"$fd_affichage" >"$travail/xvfb.log" 2>&1 &
 groupes+=("$!")
 for _ in $(seq 100); do [ -s "$fd_affichage" ] && break; sleep 0.1; done
 [ -s "$fd_affichage" ] || echec_harnais "Xvfb ne démarre pas : $(cat "$travail/xvfb.log")"
@@ -179,21 +184,37 @@ dbus-daemon --session --fork --nopidfile --address="unix:path=$travail/bus-sessi
 groupes+=("$(cat "$travail/dbus-session.pid")")
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$travail/bus-session"
 
-# The simulated cloud and boxes.
+# The simulated cloud and boxes. The cloud also on 443, the port of the application's fixed
+# update address, so that the application reaches it over HTTPS as it reaches the real cloud.
 setsid "$simulateur" --port-cloud 0 --port-tls 0 --port-controle 0 --domaine "$domaine" \
-  >"$travail/simulateur.log" 2>&1 &
+  --port-https 443 --fichier-autorite "$travail/autorite.pem" >"$travail/simulateur.log" 2>&1 &
 groupes+=("$!")
 for _ in $(seq 100); do grep -q '^PRET ' "$travail/simulateur.log" 2>/dev/null && break; sleep 0.1; done
 pret=$(grep -m1 '^PRET ' "$travail/simulateur.log") || echec_harnais "le simulateur ne démarre pas : $(cat "$travail/simulateur.log")"
 champ() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$pret"; }
-export OVREL_PORT_CLOUD OVREL_PORT_TLS OVREL_PORT_CONTROLE OVREL_BOXES OVREL_STUDIO_URL OVREL_BASE_CLOUD OVREL_CONTROLE
+export OVREL_PORT_CLOUD OVREL_PORT_TLS OVREL_PORT_HTTPS OVREL_PORT_CONTROLE OVREL_BOXES OVREL_STUDIO_URL \
+  OVREL_BASE_CLOUD OVREL_BASE_CLAIRE OVREL_CONTROLE
 OVREL_PORT_CLOUD=$(champ cloud)
 OVREL_PORT_TLS=$(champ tls)
+OVREL_PORT_HTTPS=$(champ https)
 OVREL_PORT_CONTROLE=$(champ controle)
 OVREL_BOXES=$(champ boxes)
-OVREL_STUDIO_URL=$(champ studio)
-OVREL_BASE_CLOUD=${OVREL_STUDIO_URL%/studio}
+OVREL_BASE_CLAIRE=$(champ studio)
+OVREL_BASE_CLAIRE=${OVREL_BASE_CLAIRE%/studio}
+[ "$OVREL_PORT_HTTPS" = 443 ] || echec_harnais "le simulateur ne sert pas le cloud en HTTPS sur 443 : $pret"
+OVREL_BASE_CLOUD="https://studio.$domaine"
+OVREL_STUDIO_URL="$OVREL_BASE_CLOUD/studio"
 OVREL_CONTROLE="http://127.0.0.1:$OVREL_PORT_CONTROLE"
+
+# Trust in the simulator's authority, for this mount namespace only: the machine's CA bundle
+# plus that authority, bound over the bundle's path. GnuTLS reads its system trust from that
+# file, so GLib's TLS (the application's HTTP client) and WebKit's network process trust the
+# cloud's certificate; the machine's own bundle is never touched.
+bundle_ac=/etc/ssl/certs/ca-certificates.crt
+[ -f "$bundle_ac" ] || echec_harnais "pas de faisceau d'autorités système : $bundle_ac"
+[ -s "$travail/autorite.pem" ] || echec_harnais "le simulateur n'a pas écrit son autorité de certification"
+cat "$bundle_ac" "$travail/autorite.pem" >"$travail/ca-certificates.crt"
+mount --bind "$travail/ca-certificates.crt" "$bundle_ac" || echec_harnais "impossible de faire confiance à l'autorité du simulateur"
 
 # The application's world: empty XDG folders, the sample project, the stand-in browser.
 export XDG_CONFIG_HOME="$travail/config" XDG_DATA_HOME="$travail/donnees" XDG_CACHE_HOME="$travail/cache"

@@ -322,7 +322,7 @@ TEST_F(Pages, LesPagesDEssaiCouvrentCadresTelechargementsFichiersEtDialogues) {
     ASSERT_EQ(telechargements.statut, 200);
     std::string sauvegarde;
     for (const auto& l : liens(telechargements.corps))
-        if (finitPar(l, ".ovrelbk")) sauvegarde = l;
+        if (sauvegarde.empty() && finitPar(l, ".ovrelbk")) sauvegarde = l;
     ASSERT_FALSE(sauvegarde.empty());
     const Reponse fichier = obtenir(BASE_CLOUD() + sauvegarde);
     EXPECT_EQ(fichier.statut, 200);

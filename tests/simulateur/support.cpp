@@ -177,6 +177,12 @@ Reponse envoyer(const Requete& requete) {
     } else {
         r.statut = static_cast<int>(soup_message_get_status(message));
         soup_message_headers_foreach(soup_message_get_response_headers(message), noterEntete, &r);
+        if (GTlsCertificate* pair = soup_message_get_tls_peer_certificate(message)) {
+            gchar* pem = nullptr;
+            g_object_get(pair, "certificate-pem", &pem, nullptr);
+            r.certificatPem = pem ? pem : "";
+            g_free(pem);
+        }
     }
     if (corps) {
         gsize taille = 0;
@@ -267,6 +273,7 @@ std::optional<Simulateur> Simulateur::lancer(const std::vector<std::string>& arg
         if (cle == "cloud") s.portCloud = std::stoi(valeur);
         else if (cle == "tls") s.portTls = std::stoi(valeur);
         else if (cle == "controle") s.portControle = std::stoi(valeur);
+        else if (cle == "https") s.portHttps = std::stoi(valeur);
         else if (cle == "ancien") s.adresseAncien = valeur;
         else if (cle == "boxes") {
             std::istringstream ports(valeur);
@@ -293,7 +300,7 @@ Simulateur& Simulateur::instance() {
     if (!partage) {
         std::string erreur;
         auto s = lancer({"--port-cloud", "0", "--port-tls", "0", "--port-controle", "0", "--port-ancien", "0",
-                         "--sans-avahi", "--domaine", std::string(DOMAINE_CLOUD)},
+                         "--port-https", "0", "--sans-avahi", "--domaine", std::string(DOMAINE_CLOUD)},
                         erreur);
         if (!s) {
             ADD_FAILURE() << "le simulateur ne démarre pas : " << erreur;
@@ -335,6 +342,10 @@ std::string Simulateur::base() const { return "http://studio." + domaine + ":" +
 
 std::string Simulateur::urlHote(const std::string& prefixeHote, const std::string& chemin) const {
     return "http://" + prefixeHote + domaine + ":" + std::to_string(portCloud) + chemin;
+}
+
+std::string Simulateur::urlHttps(const std::string& prefixeHote, const std::string& chemin) const {
+    return "https://" + prefixeHote + domaine + ":" + std::to_string(portHttps) + chemin;
 }
 
 std::string Simulateur::urlControle(const std::string& chemin) const {

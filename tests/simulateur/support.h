@@ -18,7 +18,8 @@ struct Reponse {
     std::string corps;
     std::map<std::string, std::string> entetes;  // lower-case names; the last value of a name
     std::vector<std::string> cookiesPoses;       // every Set-Cookie value
-    std::optional<std::string> sujetCertificat;  // TLS: the peer certificate's subject
+    std::optional<std::string> sujetCertificat;  // TLS: the peer certificate's subject, when not trusted
+    std::string certificatPem;       // TLS: the peer certificate, PEM
     std::string domaineErreur;       // transport error, empty when an answer came
     int codeErreur = 0;
     double secondes = 0;             // how long the exchange took
@@ -49,6 +50,7 @@ public:
 
     int portCloud = 0;
     int portTls = 0;
+    int portHttps = 0;               // the cloud over HTTPS, signed by the simulator's authority
     int portControle = 0;
     std::string adresseAncien;       // host:port of the legacy box
     std::vector<int> portsBoxes;     // announced boxes
@@ -56,6 +58,7 @@ public:
 
     std::string base() const;        // http://studio.<domain>:<port>
     std::string urlHote(const std::string& prefixeHote, const std::string& chemin) const;  // cloud port
+    std::string urlHttps(const std::string& prefixeHote, const std::string& chemin) const;  // HTTPS port
     std::string urlControle(const std::string& chemin) const;
 
     // Control endpoint.
