@@ -19,8 +19,11 @@ namespace ovrel::essais {
 // It gives up after 20 seconds rather than leave a test inside the dialog.
 class RepondeurImpression {
 public:
-    explicit RepondeurImpression(std::optional<std::filesystem::path> fichier)
-        : fichier_(std::move(fichier)), limite_(std::chrono::steady_clock::now() + std::chrono::seconds(20)) {
+    // `aussitot`: without a file, cancel as soon as the dialog shows, without waiting for its
+    // printers.
+    explicit RepondeurImpression(std::optional<std::filesystem::path> fichier, bool aussitot = false)
+        : fichier_(std::move(fichier)), aussitot_(aussitot && !fichier_),
+          limite_(std::chrono::steady_clock::now() + std::chrono::seconds(20)) {
         source_ = g_timeout_add(20, &RepondeurImpression::regarder, this);
     }
     ~RepondeurImpression() {
@@ -58,7 +61,7 @@ private:
         RefG<GtkPrintSettings> reglages = RefG<GtkPrintSettings>::adopter(gtk_print_unix_dialog_get_settings(dialogue));
         GtkPrinter* choisie = gtk_print_unix_dialog_get_selected_printer(dialogue);
         const bool pret = choisie && g_strcmp0(gtk_printer_get_name(choisie), versFichier) == 0;
-        const bool abandon = std::chrono::steady_clock::now() > r->limite_;
+        const bool abandon = r->aussitot_ || std::chrono::steady_clock::now() > r->limite_;
         if (!pret && !abandon) {
             // The printers are listed as their backends report them: ask for the file one. Its
             // file is read from the settings when the printer gets selected, not after.
@@ -82,6 +85,7 @@ private:
     }
 
     std::optional<std::filesystem::path> fichier_;
+    bool aussitot_ = false;
     std::chrono::steady_clock::time_point limite_;
     GtkPrintUnixDialog* vu_ = nullptr;
     guint source_ = 0;

@@ -6,6 +6,7 @@
 // the domain, the second an allowed host where nothing listens on port 1.
 #include "app/constantes.h"
 #include "app/delegue.h"
+#include "web/adresses.h"
 #include "plateforme/glib/minuteries_glib.h"
 #include "plateforme/preferences_memoire.h"
 #include "plateforme/webkit/vue_web_webkit.h"
@@ -14,6 +15,7 @@
 #include "tests/faux/http_faux.h"
 #include "tests/faux/navigateur_faux.h"
 #include "tests/faux/systeme_faux.h"
+#include "tests/gtk/impression_essai.h"
 #include "tests/gtk/outils_gtk.h"
 #include "tests/simulateur/support.h"
 
@@ -30,6 +32,7 @@ namespace ovrel {
 namespace {
 
 using essais::attendre;
+using namespace std::chrono_literals;
 
 // Everything the tests share: one engine start, one application object.
 struct Monde {
@@ -288,6 +291,85 @@ TEST_F(PolitiqueWeb, UneNouvelleFicheQuiNeSAfficheProposeDeReessayer) {
     ASSERT_EQ(m.dialogues.montres.size(), 1u);
     EXPECT_EQ(m.dialogues.montres[0].titre, "La fiche d'étiquette n'a pas pu s'afficher");
     EXPECT_NE(m.dialogues.montres[0].message.find("(g-io-error-quark 39)"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ovrel
+
+namespace ovrel {
+namespace {
+
+// The frame problem, proved with real frames: what the main frame may not do, a sub-frame may.
+TEST_F(PolitiqueWeb, LesReglesDuCadrePrincipalNeTouchentPasLesSousCadres) {
+    const std::string liens = m.studio("/studio/demo/liens");
+    ASSERT_TRUE(m.charger(liens));
+    // A link of the main frame to a foreign site: the browser, before any request.
+    const auto depuis = m.simulateur.suivantDuJournal();
+    m.cliquer("#lien-externe");
+    ASSERT_TRUE(attendre([&] { return !m.systeme.ouvertes.empty(); }));
+    for (const auto& e : m.simulateur.journal(depuis))
+        EXPECT_NE(e.as_object().at("chemin"), "/externe") << "le site extérieur a été demandé";
+    m.cliquer("#mailto");
+    ASSERT_TRUE(attendre([&] { return m.systeme.ouvertes.size() == 2; }));
+    EXPECT_TRUE(m.systeme.ouvertes[1].starts_with("mailto:"));
+    EXPECT_EQ(m.web->urlCourante(), liens);
+
+    // Configuration and sign-in pages in sub-frames load there; nothing is diverted.
+    m.delegue->montrerMesOvrels();
+    ASSERT_TRUE(m.charger(m.studio("/studio/demo/cadres-studio")));
+    ASSERT_TRUE(attendre([&] {
+        const auto titre = m.script("String([...document.querySelectorAll('#resultats li')].length)");
+        return titre == "4";
+    }));
+    EXPECT_EQ(m.ecrans.ecran, Ecran::web);
+    EXPECT_TRUE(m.http.requetes.empty());  // no sign-in started: its probe would be here
+    m.delegue->actionRetour();  // nothing set where Retour leads: the sign-in screen
+    ASSERT_TRUE(attendre([&] { return m.ecrans.ecran == Ecran::connexion; }));
+
+    // The main frame's configuration link, answered by a redirect to the site's page: Retour
+    // then leads to the fleet page.
+    m.ecrans.ecran = Ecran::web;
+    ASSERT_TRUE(m.charger(liens));
+    const int avant = m.chargementsFinis;
+    m.cliquer("#configurer-redirige");
+    // Shown once loaded (the view names the redirect's target before its response came).
+    ASSERT_TRUE(attendre([&] { return m.chargementsFinis > avant && idDeConfigurer(m.web->urlCourante()); }));
+    m.delegue->actionRetour();
+    ASSERT_TRUE(attendre([&] { return m.web->urlCourante() == URL_STUDIO(); }));
+}
+
+TEST_F(PolitiqueWeb, UnePageQuiImprimeDeuxFoisOuvreUnSeulDialogue) {
+    essais::RepondeurImpression annulation(std::nullopt, true);
+    const int bips = m.dialogues.bips;
+    ASSERT_TRUE(m.charger(m.studio("/studio/demo/impression")));
+    // The second request comes while the first dialog is open: a beep.
+    ASSERT_TRUE(attendre([&] { return annulation.dialogues == 1 && m.dialogues.bips == bips + 1; }));
+    ASSERT_TRUE(attendre([&] { return m.ligne("OVREL IMPRESSION: annulée"); }));
+    // Within a second after the dialog closed: ignored without a sound.
+    m.cliquer("#imprimer");
+    essais::laisserTourner(300ms);
+    EXPECT_EQ(annulation.dialogues, 1);
+    EXPECT_EQ(m.dialogues.bips, bips + 1);
+    // Later, the page prints again.
+    essais::laisserTourner(1s);
+    m.cliquer("#imprimer");
+    ASSERT_TRUE(attendre([&] { return annulation.dialogues == 2; }));
+}
+
+TEST_F(PolitiqueWeb, ImprimerLaFicheLaSecuriseAnnulerNon) {
+    ASSERT_FALSE(m.fiche().empty());
+    {
+        essais::RepondeurImpression annulation(std::nullopt, true);
+        m.delegue->imprimerPage();
+        ASSERT_TRUE(attendre([&] { return annulation.dialogues == 1 && m.ligne("OVREL IMPRESSION: annulée"); }));
+    }
+    EXPECT_TRUE(m.delegue->ficheAGarder());
+    const auto pdf = m.dossier.chemin() / "fiche.pdf";
+    essais::RepondeurImpression impression(pdf);
+    m.delegue->imprimerPage();
+    ASSERT_TRUE(attendre([&] { return !m.delegue->ficheAGarder(); }, 60s));
+    EXPECT_GT(std::filesystem::file_size(pdf), 0u);
+    EXPECT_TRUE(m.ligne("OVREL IMPRESSION: faite"));
 }
 
 }  // namespace
