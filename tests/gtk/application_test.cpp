@@ -202,7 +202,8 @@ public:
     NuageEssai(const NuageEssai&) = delete;
     NuageEssai& operator=(const NuageEssai&) = delete;
 
-    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    // "localhost": the web view shows only allowed hosts, and 127.0.0.1 is a site outside them.
+    std::string base() const { return "http://localhost:" + std::to_string(port_); }
 
     // Whether this path (with its query) was asked for within `delai`.
     bool attendre(const std::string& demande, std::chrono::milliseconds delai) {
