@@ -99,10 +99,14 @@ void Delegue::connexionSafariTerminee(const std::optional<std::string>& url,
         montrerConnexion();
         return;
     }
-    // The page sets the web login's cookies; the role check then chooses the screen.
+    // The page sets the web login's cookies; the role check then chooses the screen. A return
+    // that comes before the web view exists (the browser was quick, the launch slow) loads once
+    // the view is there with the saved cookies.
     retourAction_ = vivant_.garder([this] { montrerConnexion(); });
     montrerWeb();
-    if (web_ != nullptr) web_->charger(*page, DELAI_PAGE_SESSION);
+    quandVueWebPrete([this, page = *page] {
+        if (web_ != nullptr) web_->charger(page, DELAI_PAGE_SESSION);
+    });
 }
 
 void Delegue::deconnexion() {
