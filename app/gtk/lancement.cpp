@@ -2,6 +2,7 @@
 
 #include "app/constantes.h"
 #include "app/gtk/menu_ovrel.h"
+#include "app/gtk/rendu.h"
 #include "plateforme/adresse.h"
 #include "plateforme/preferences_memoire.h"
 #include "plateforme/preferences_sqlite.h"
@@ -20,6 +21,8 @@ LancementOvrelStudio::LancementOvrelStudio() = default;
 LancementOvrelStudio::~LancementOvrelStudio() { arreter(); }
 
 int LancementOvrelStudio::executer(int argc, char** argv) {
+    // Before GTK opens the display: a machine without a graphics device draws without OpenGL.
+    choisirLeRendu();
     // Single instance: a later launch activates this one (and hands it its addresses) over
     // the session bus, then ends.
     application_ = Gtk::Application::create(ID_APPLICATION, Gio::Application::Flags::HANDLES_OPEN);
