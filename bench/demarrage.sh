@@ -14,7 +14,7 @@
 #     page drawn (the green dot), its memory 5 s later.
 # Memory is the proportional set size (Pss of /proc/PID/smaps_rollup) summed over the program's
 # processes: the one started, its descendants, the processes of its session and, for Chromium,
-# any process naming its profile folder.
+# any process naming its profile folder; beside it, the program's own part (see memoire_arbre).
 #
 # The programs' files are in the page cache (one run of each, not counted, comes first): "cold"
 # means a new process and new state, not a cold disk.
@@ -109,13 +109,15 @@ studio=$(sed -n 's/.* studio=\([^ ]*\).*/\1/p' <<<"$pret")
 
 # --- Measures ---
 
-# memoire_arbre PID [PATTERN]: "pss private rss processes" (kB) summed over PID, its
-# descendants, the processes of the session it leads, and those whose command line holds
-# PATTERN; each one's figures go to the detail file $detail. PSS shares the pages a process
-# shares with others (libraries) among them, other programs of the machine included: the
-# private part (USS) does not depend on what else runs.
+# memoire_arbre PID [PATTERN]: "pss own rss processes" (kB) summed over PID, its descendants,
+# the processes of the session it leads, and those whose command line holds PATTERN; each one's
+# figures go to the detail file $detail. PSS divides each page among the processes that map it,
+# other programs of the machine included (other WebKit or GTK programs share the libraries'
+# pages): the program's own part, its anonymous and shared-memory pages (Pss_Anon + Pss_Shmem),
+# does not depend on what else runs. The last field of the answer counts the processes of a web
+# engine (WebKit's web processes, Chromium's renderers) running outside the program meanwhile.
 memoire_arbre() {
-  local tete=$1 motif=${2:-} liste p ligne pss=0 privee=0 rss=0 nombre=0
+  local tete=$1 motif=${2:-} liste p ligne pss=0 propre=0 rss=0 nombre=0 ailleurs
   liste=$(ps -e -o pid=,ppid=,sid= | awk -v r="$tete" '
     { pere[$1] = $2; session[$1] = $3 }
     END {
@@ -124,25 +126,27 @@ memoire_arbre() {
       for (p in garde) print p
     }')
   [ -n "$motif" ] && liste="$liste $(pgrep -f -- "$motif" || true)"
-  for p in $(printf '%s\n' $liste | sort -un); do
-    ligne=$(awk '/^Pss:/ { pss = $2 } /^Private_(Clean|Dirty):/ { privee += $2 } /^Rss:/ { rss = $2 }
-                 END { if (pss != "") print pss, privee, rss }' "/proc/$p/smaps_rollup" 2>/dev/null) || continue
+  liste=$(printf '%s\n' $liste | sort -un)
+  for p in $liste; do
+    ligne=$(awk '/^Pss:/ { pss = $2 } /^Pss_(Anon|Shmem):/ { propre += $2 } /^Rss:/ { rss = $2 }
+                 END { if (pss != "") print pss, propre, rss }' "/proc/$p/smaps_rollup" 2>/dev/null) || continue
     [ -n "$ligne" ] || continue
     set -- $ligne
     pss=$((pss + $1))
-    privee=$((privee + $2))
+    propre=$((propre + $2))
     rss=$((rss + $3))
     nombre=$((nombre + 1))
-    printf '  PSS %7d kB  privée %7d kB  RSS %7d kB  %s\n' "$1" "$2" "$3" \
+    printf '  PSS %7d kB  propre %7d kB  RSS %7d kB  %s\n' "$1" "$2" "$3" \
       "$(tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null | cut -c1-100)" >>"$detail"
   done
-  echo "$pss $privee $rss $nombre"
+  ailleurs=$(pgrep -f 'WebKitWebProcess|chromium.*--type=renderer' | grep -vxF -f <(printf '%s\n' $liste) | wc -l)
+  echo "$pss $propre $rss $nombre $ailleurs"
 }
 
-# memoire MEASURE: "PSS 153 Mo (privée 120) / 8 proc." from memoire_arbre's answer.
+# memoire MEASURE: "PSS 153 Mo (propre 95) / 8 proc." from memoire_arbre's answer.
 memoire() {
   set -- $1
-  printf 'PSS %4s Mo (privée %4s) / %s proc.' "$(mo "$1")" "$(mo "$2")" "$4"
+  printf 'PSS %4s Mo (propre %4s) / %s proc. [%s moteurs web ailleurs]' "$(mo "$1")" "$(mo "$2")" "$4" "$5"
 }
 
 mo() { awk -v k="$1" 'BEGIN { printf "%.0f", k / 1024 }'; }
@@ -265,7 +269,8 @@ tour_chromium() {
 noter "Démarrage et mémoire — $(date '+%Y-%m-%d %H:%M'), $(nproc) cœurs, charge au début : $(charge)"
 noter "Ovrel Studio : $application (GSK_RENDERER=${GSK_RENDERER:-par défaut})"
 if ((avec_chromium)); then noter "Chromium : $(chromium --version 2>/dev/null | head -n1)"; fi
-noter "Temps depuis le lancement du programme ; mémoire : PSS totale des processus, 5 s après l'écran dessiné."
+noter "Temps depuis le lancement du programme ; mémoire : PSS totale des processus, 5 s après l'écran dessiné,"
+noter "et sa part propre (mémoire anonyme et partagée entre ses processus, indépendante des autres programmes)."
 noter "Ovrel Studio : « Entrée→parc » de l'appui sur Entrée (connexion par le navigateur scripté compris) à la page"
 noter "du parc dessinée ; « retour→parc » du second lancement qui rend la connexion à la page dessinée."
 
