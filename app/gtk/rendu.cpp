@@ -30,6 +30,8 @@ bool choisirLeRendu() {
     // GTK 4.8 reads it when it opens the display. Programs started from here (the browser of the
     // sign-in) inherit it, on the same machine without a graphics device.
     g_setenv("GDK_DEBUG", valeur->c_str(), TRUE);
+    // Without OpenGL GTK would first try its OpenGL renderer for each window, fail and say so.
+    g_setenv("GSK_RENDERER", "cairo", FALSE);
     return true;
 }
 

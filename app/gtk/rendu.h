@@ -21,8 +21,9 @@ bool noeudDeRenduPresent(const std::filesystem::path& dossierDri = "/dev/dri");
 // GDK_DEBUG of their own, no GSK_RENDERER other than the software "cairo").
 std::optional<std::string> debogageGdkPourLeRendu(bool noeudDeRendu, const char* gdkDebug, const char* gskRenderer);
 
-// Reads the environment and the devices, and sets GDK_DEBUG when debogageGdkPourLeRendu says so.
-// Before GTK is initialised; answers whether OpenGL was turned off.
+// Reads the environment and the devices, and sets GDK_DEBUG when debogageGdkPourLeRendu says so
+// (and GSK_RENDERER=cairo when it was unset). Before GTK is initialised; answers whether OpenGL
+// was turned off.
 bool choisirLeRendu();
 
 }  // namespace ovrel
