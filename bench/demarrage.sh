@@ -139,7 +139,7 @@ memoire_arbre() {
     printf '  PSS %7d kB  propre %7d kB  RSS %7d kB  %s\n' "$1" "$2" "$3" \
       "$(tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null | cut -c1-100)" >>"$detail"
   done
-  ailleurs=$(pgrep -f 'WebKitWebProcess|chromium.*--type=renderer' | grep -vxF -f <(printf '%s\n' $liste) | wc -l)
+  ailleurs=$({ pgrep -x WebKitWebProces; pgrep -f -- '--type=renderer'; } | grep -vxF -f <(printf '%s\n' $liste) | wc -l)
   echo "$pss $propre $rss $nombre $ailleurs"
 }
 
