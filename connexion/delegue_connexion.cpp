@@ -75,7 +75,15 @@ void Delegue::lancerConnexionSafari() {
         vivant_.garder([this, etat](std::optional<std::string> url, std::optional<ErreurTransport> erreur) {
             connexionSafariTerminee(url, erreur, etat);
         }));
-    if (!demarree) alerte("Connexion impossible", "Le navigateur n'a pas pu ouvrir la page de connexion. Réessayez.");
+    if (!demarree) {
+        alerte("Connexion impossible", "Le navigateur n'a pas pu ouvrir la page de connexion. Réessayez.");
+        return;
+    }
+    // The session page comes back in a moment: the web view's page process, a quarter of a second
+    // or more to start, starts meanwhile.
+    quandVueWebPrete([this] {
+        if (web_ != nullptr) web_->preparer();
+    });
 }
 
 void Delegue::connexionSafariTerminee(const std::optional<std::string>& url,

@@ -82,7 +82,10 @@ TEST_F(DelegueVueTardive, UnRetourDeConnexionAvantLaVueChargeQuandLaSessionYEst)
     // The saved session goes in first; the page waits for it.
     EXPECT_EQ(vue.magasin, http.jar);
     EXPECT_TRUE(vue.chargements.empty());
+    EXPECT_EQ(vue.preparations, 0);
     ASSERT_TRUE(vue.libererCookies());
+    // The preparation asked for by the sign-in, then the page.
+    EXPECT_EQ(vue.preparations, 1);
     ASSERT_EQ(vue.chargements.size(), 1u);
     EXPECT_EQ(vue.chargements[0], (ChargementWeb{*adresseSessionApp(JETON_40), 60s}));
     minuteries.vider();
