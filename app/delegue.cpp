@@ -38,12 +38,56 @@ void Delegue::attacherVueWeb(VueWeb* vue) {
     web_->ajouterScript(std::string(SCRIPT_IMPRIMER));
     web_->ecouterMessages(std::string(MESSAGE_IMPRIMER));
     web_->ecouterMessages(std::string(MESSAGE_SESSION));
+    preparerVueWeb();
 }
 
 void Delegue::applicationDidFinishLaunching() {
     ports_.ecrans.afficher(Ecran::connexion);
-    // The first screen is chosen only once the saved session is in the web view.
-    restaurerCookies(vivant_.garder([this] { verifierMiseAJour(false); }));
+    // The first screen is chosen only once the saved session is in the web view, which the
+    // window may make a moment later: the sign-in screen shows without waiting for the engine.
+    restaurationAuLancement_ = true;
+    preparerVueWeb();
+}
+
+bool Delegue::vueWebPrete() const {
+    return web_ != nullptr && !preparationVueWeb_ && !restaurationAuLancement_ && effacementsDifferes_ == 0;
+}
+
+void Delegue::quandVueWebPrete(std::function<void()> action) {
+    attenteVueWeb_.push_back(std::move(action));
+    preparerVueWeb();
+}
+
+void Delegue::preparerVueWeb() {
+    if (web_ == nullptr || preparationVueWeb_) return;
+    // A sign-out before the view came: the view's own store, on disk, still holds the forgotten
+    // account, and must lose it before anything is copied in or loaded.
+    if (effacementsDifferes_ > 0) {
+        const int differes = std::exchange(effacementsDifferes_, 0);
+        preparationVueWeb_ = true;
+        web_->effacerDonnees(vivant_.garder([this, differes] {
+            effacementsEnCours_ -= differes;
+            preparationVueWeb_ = false;
+            preparerVueWeb();
+        }));
+        return;
+    }
+    if (std::exchange(restaurationAuLancement_, false)) {
+        preparationVueWeb_ = true;
+        restaurerCookies(vivant_.garder([this] {
+            preparationVueWeb_ = false;
+            verifierMiseAJour(false);
+            preparerVueWeb();
+        }));
+        return;
+    }
+    // Ready: what waited runs in its order; an action may ask for more, which then waits its turn
+    // behind the others, or may take the view away.
+    while (!attenteVueWeb_.empty() && vueWebPrete()) {
+        std::function<void()> action = std::move(attenteVueWeb_.front());
+        attenteVueWeb_.erase(attenteVueWeb_.begin());
+        if (action) action();
+    }
 }
 
 void Delegue::montrerConnexion() {

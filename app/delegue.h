@@ -34,6 +34,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ovrel {
 
@@ -67,8 +68,16 @@ public:
     Delegue& operator=(const Delegue&) = delete;
 
     // The window made its web view (or lost it: nullptr); the object becomes the view's
-    // listener. The view outlives its attachment.
+    // listener. The view outlives its attachment. The window makes it only once its first frame
+    // is drawn, after the launch: until then the launch's cookie copy, a sign-out's clear of the
+    // view's store and every page to load wait for it (see quandVueWebPrete).
     void attacherVueWeb(VueWeb* vue);
+    // Runs `action` once the web view is attached and holds the saved session (the launch's
+    // cookie copy and any clear asked for before it came are done): at once when it is, or
+    // later, in the order asked for. Actions still waiting when the object goes never run.
+    void quandVueWebPrete(std::function<void()> action);
+    // Whether the web view is attached and ready to load.
+    bool vueWebPrete() const;
 
     // What the launcher read when the application started.
     const Configuration& configuration() const { return configuration_; }
@@ -218,8 +227,12 @@ private:
     // Hands the address to the desktop's default application; one it cannot open is dropped.
     void ouvrirAilleurs(const std::string& url);
     void impressionTerminee(bool reussie);
-    // Removes the web view's cookies and storage; not waited for (see sauvegarderCookies).
+    // Removes the web view's cookies and storage; not waited for (see sauvegarderCookies). Without
+    // a view yet, the clear is made as soon as it comes, before anything else reaches it.
     void effacerDonneesWeb();
+    // Brings an attached view to the ready state, one step at a time (a clear asked for before it
+    // came, then the launch's cookie copy), then runs what waited for it.
+    void preparerVueWeb();
     // Whether the window shows the web container with an unsecured label sheet in it.
     bool ficheALEcran() const;
 
@@ -236,6 +249,14 @@ private:
     // must never copy back into the jar.
     std::uint64_t effacements_ = 0;
     int effacementsEnCours_ = 0;
+    // Clears asked for while there was no view yet: one clear of the view serves them all.
+    int effacementsDifferes_ = 0;
+    // The launch asked for the saved cookies in the view and the view has not had them yet.
+    bool restaurationAuLancement_ = false;
+    // A step of preparerVueWeb is under way in the view.
+    bool preparationVueWeb_ = false;
+    // What waits for the view to be ready, in the order asked for.
+    std::vector<std::function<void()>> attenteVueWeb_;
 
     SessionsNavigateur sessions_;
     GardienSortie gardien_;

@@ -75,7 +75,15 @@ void Delegue::lancerConnexionSafari() {
         vivant_.garder([this, etat](std::optional<std::string> url, std::optional<ErreurTransport> erreur) {
             connexionSafariTerminee(url, erreur, etat);
         }));
-    if (!demarree) alerte("Connexion impossible", "Le navigateur n'a pas pu ouvrir la page de connexion. Réessayez.");
+    if (!demarree) {
+        alerte("Connexion impossible", "Le navigateur n'a pas pu ouvrir la page de connexion. Réessayez.");
+        return;
+    }
+    // The session page comes back in a moment: the web view's page process, a quarter of a second
+    // or more to start, starts meanwhile.
+    quandVueWebPrete([this] {
+        if (web_ != nullptr) web_->preparer();
+    });
 }
 
 void Delegue::connexionSafariTerminee(const std::optional<std::string>& url,
@@ -99,10 +107,14 @@ void Delegue::connexionSafariTerminee(const std::optional<std::string>& url,
         montrerConnexion();
         return;
     }
-    // The page sets the web login's cookies; the role check then chooses the screen.
+    // The page sets the web login's cookies; the role check then chooses the screen. A return
+    // that comes before the web view exists (the browser was quick, the launch slow) loads once
+    // the view is there with the saved cookies.
     retourAction_ = vivant_.garder([this] { montrerConnexion(); });
     montrerWeb();
-    if (web_ != nullptr) web_->charger(*page, DELAI_PAGE_SESSION);
+    quandVueWebPrete([this, page = *page] {
+        if (web_ != nullptr) web_->charger(page, DELAI_PAGE_SESSION);
+    });
 }
 
 void Delegue::deconnexion() {

@@ -150,6 +150,10 @@ public:
     // scripts (document start), in the page's world.
     virtual void ajouterScript(const std::string& source) = 0;
 
+    // Starts the engine's page process ahead of the view's first page, which then does not wait
+    // for it: nothing is loaded, the listener hears nothing, the current address stays absent. A
+    // view that has loaded, or been prepared, already does nothing.
+    virtual void preparer() = 0;
     virtual void charger(const std::string& url, std::chrono::milliseconds delai = std::chrono::seconds(60)) = 0;
     virtual void recharger() = 0;
     virtual std::optional<std::string> urlCourante() const = 0;

@@ -55,9 +55,13 @@ void Delegue::sauvegarderCookies(std::function<void()> ensuite) {
 }
 
 void Delegue::effacerDonneesWeb() {
-    if (web_ == nullptr) return;
     ++effacements_;
     ++effacementsEnCours_;
+    if (web_ == nullptr) {
+        // Made by preparerVueWeb when the view comes, before any copy into it or any load.
+        ++effacementsDifferes_;
+        return;
+    }
     web_->effacerDonnees(vivant_.garder([this] { --effacementsEnCours_; }));
 }
 

@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <string_view>
+#include <utility>
 
 namespace ovrel {
 
@@ -105,7 +106,7 @@ VueConnexion::VueConnexion() : Gtk::Box(Gtk::Orientation::VERTICAL) {
     add_controller(raccourcis);
 }
 
-ConteneurWeb::ConteneurWeb(Gtk::Widget& vueWeb) : Gtk::Box(Gtk::Orientation::VERTICAL) {
+ConteneurWeb::ConteneurWeb() : Gtk::Box(Gtk::Orientation::VERTICAL) {
     add_css_class("ovrel-ecran");
     barre_.add_css_class("ovrel-barre-web");
     barre_.set_size_request(-1, 46);
@@ -114,14 +115,20 @@ ConteneurWeb::ConteneurWeb(Gtk::Widget& vueWeb) : Gtk::Box(Gtk::Orientation::VER
     retour_.set_valign(Gtk::Align::CENTER);
     barre_.append(retour_);
     append(barre_);
+    // Until the view comes, the bar stays at the top.
+    barre_.set_valign(Gtk::Align::START);
+}
+
+bool ConteneurWeb::placerVueWeb(Gtk::Widget& vueWeb) {
+    if (vueWeb_ != nullptr) return false;
+    vueWeb_ = &vueWeb;
     vueWeb.set_hexpand(true);
     vueWeb.set_vexpand(true);
     append(vueWeb);
+    return true;
 }
 
-FenetreOvrel::FenetreOvrel(const Glib::RefPtr<Gtk::Application>& application, Gtk::Widget& vueWeb,
-                           const GeometrieFenetre& geometrie)
-    : conteneurWeb_(vueWeb) {
+FenetreOvrel::FenetreOvrel(const Glib::RefPtr<Gtk::Application>& application, const GeometrieFenetre& geometrie) {
     if (application) set_application(application);
     installerStyleOvrel();
     set_title("Ovrel Studio");
@@ -147,6 +154,56 @@ FenetreOvrel::FenetreOvrel(const Glib::RefPtr<Gtk::Application>& application, Gt
     signal_realize().connect([this] { suivreEtat(); });
 }
 
+FenetreOvrel::~FenetreOvrel() {
+    arreterGuet();
+    attentePremiereImage_.disconnect();
+}
+
+void FenetreOvrel::apresPremiereImage(std::function<void()> action) {
+    premiereImage_ = std::move(action);
+    if (premiereImageFaite_) {
+        // Drawn already: only the turn of the main loop is left to wait for.
+        if (!attentePremiereImage_.connected())
+            attentePremiereImage_ = Glib::signal_idle().connect(
+                [this] {
+                    // The frame goes to the display server before the work that waited for it.
+                    if (auto ecran = get_display()) ecran->flush();
+                    if (auto action = std::exchange(premiereImage_, nullptr)) action();
+                    return false;
+                },
+                Glib::PRIORITY_DEFAULT_IDLE);
+        return;
+    }
+    if (get_realized()) guetterPremiereImage();
+    // Otherwise suivreEtat starts watching once the window is realized.
+}
+
+void FenetreOvrel::guetterPremiereImage() {
+    if (peinture_ != 0 || premiereImageFaite_) return;
+    horloge_ = get_frame_clock();
+    if (!horloge_) return;
+    peinture_ = g_signal_connect(horloge_->gobj(), "after-paint", G_CALLBACK(+[](GdkFrameClock*, gpointer moi) {
+                                     static_cast<FenetreOvrel*>(moi)->quandPeinte();
+                                 }),
+                                 this);
+}
+
+void FenetreOvrel::quandPeinte() {
+    // A frame painted before the surface is on the screen (a window manager still placing it) is
+    // drawn again once it is: only a frame of the mapped surface counts.
+    GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(gobj()));
+    if (!surface || !gdk_surface_get_mapped(surface)) return;
+    arreterGuet();
+    premiereImageFaite_ = true;
+    if (premiereImage_) apresPremiereImage(std::exchange(premiereImage_, nullptr));
+}
+
+void FenetreOvrel::arreterGuet() {
+    if (peinture_ != 0 && horloge_) g_signal_handler_disconnect(horloge_->gobj(), peinture_);
+    peinture_ = 0;
+    horloge_.reset();
+}
+
 void FenetreOvrel::quandPageChange() {
     // The sign-in button is the window's default widget only while its screen shows.
     if (std::string(pile_.get_visible_child_name()) == nomPage(Ecran::connexion))
@@ -156,6 +213,7 @@ void FenetreOvrel::quandPageChange() {
 }
 
 void FenetreOvrel::suivreEtat() {
+    guetterPremiereImage();
     GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(gobj()));
     if (!surface || !GDK_IS_TOPLEVEL(surface)) return;
     // The surface lives as long as the window is realized; the handler goes with it.

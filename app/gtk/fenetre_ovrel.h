@@ -40,23 +40,28 @@ private:
     Gtk::Box espace22_;
 };
 
-// The web screen: a 46-pixel bar holding "‹  Retour", above the web view.
+// The web screen: a 46-pixel bar holding "‹  Retour", above the web view. The view comes after
+// the window is first drawn; until then the screen shows the bar over the window's background.
 class ConteneurWeb final : public Gtk::Box {
 public:
-    explicit ConteneurWeb(Gtk::Widget& vueWeb);
+    ConteneurWeb();
     Gtk::Button& boutonRetour() { return retour_; }
+    // Puts the web view below the bar, filling the screen; a second view is refused (false).
+    bool placerVueWeb(Gtk::Widget& vueWeb);
+    bool aUneVueWeb() const { return vueWeb_ != nullptr; }
 
 private:
     Gtk::Box barre_;
     Gtk::Button retour_;
+    Gtk::Widget* vueWeb_ = nullptr;
 };
 
 class FenetreOvrel final : public Gtk::ApplicationWindow {
 public:
-    // `vueWeb` is the web view's widget; the window shows it in the web container. Without an
-    // application (tests) the window stands alone.
-    FenetreOvrel(const Glib::RefPtr<Gtk::Application>& application, Gtk::Widget& vueWeb,
-                 const GeometrieFenetre& geometrie);
+    // Without an application (tests) the window stands alone. The web view is placed later, in
+    // the web container.
+    FenetreOvrel(const Glib::RefPtr<Gtk::Application>& application, const GeometrieFenetre& geometrie);
+    ~FenetreOvrel() override;
 
     Gtk::Stack& pile() { return pile_; }
     VueConnexion& vueConnexion() { return vueConnexion_; }
@@ -66,10 +71,25 @@ public:
     GeometrieFenetre geometrie() const;
     // Runs each time the window becomes minimised.
     void surMiniaturisation(std::function<void()> action) { miniaturisation_ = std::move(action); }
+    // Runs `action` once, from the main loop, after the window's first frame has been drawn on
+    // its mapped surface: work that would delay that frame (the web engine's start) waits for it.
+    // A second call replaces an action that has not run yet; it never runs once the window is
+    // gone.
+    void apresPremiereImage(std::function<void()> action);
 
 private:
     void suivreEtat();
     void quandPageChange();
+    void guetterPremiereImage();
+    void quandPeinte();
+    void arreterGuet();
+
+    std::function<void()> premiereImage_;
+    // The frame clock watched for the first frame, and the handler on it.
+    Glib::RefPtr<Gdk::FrameClock> horloge_;
+    gulong peinture_ = 0;
+    sigc::connection attentePremiereImage_;
+    bool premiereImageFaite_ = false;
 
     Gtk::Stack pile_;
     VueConnexion vueConnexion_;

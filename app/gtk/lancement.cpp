@@ -2,6 +2,7 @@
 
 #include "app/constantes.h"
 #include "app/gtk/menu_ovrel.h"
+#include "app/gtk/rendu.h"
 #include "plateforme/adresse.h"
 #include "plateforme/preferences_memoire.h"
 #include "plateforme/preferences_sqlite.h"
@@ -11,6 +12,7 @@
 #include <webkit/webkit.h>
 
 #include <csignal>
+#include <utility>
 
 namespace ovrel {
 
@@ -19,6 +21,8 @@ LancementOvrelStudio::LancementOvrelStudio() = default;
 LancementOvrelStudio::~LancementOvrelStudio() { arreter(); }
 
 int LancementOvrelStudio::executer(int argc, char** argv) {
+    // Before GTK opens the display: a machine without a graphics device draws without OpenGL.
+    choisirLeRendu();
     // Single instance: a later launch activates this one (and hands it its addresses) over
     // the session bus, then ends.
     application_ = Gtk::Application::create(ID_APPLICATION, Gio::Application::Flags::HANDLES_OPEN);
@@ -59,19 +63,26 @@ void LancementOvrelStudio::demarrer() {
     if (auto reglages = Gtk::Settings::get_default()) reglages->property_gtk_application_prefer_dark_theme() = true;
     Gtk::Window::set_default_icon_name(ID_APPLICATION);
 
-    // The web view keeps its own cookie file beside the HTTP jar's: the application copies
-    // cookies between the two, it never shares a file between two engines.
-    web_ = std::make_unique<VueWebWebKit>(VueWebWebKit::dossiersParDefaut(), std::string(AGENT_UTILISATEUR));
-
     delegue_ = std::make_unique<Delegue>(
         PortsDelegue{*http_, *preferences_, horloge_, *minuteries_, dialogues_, ecrans_, *systeme_, *navigateur_},
         configuration);
-    delegue_->attacherVueWeb(web_.get());
 
     construireMenu();
     construireFenetre();
+    // The sign-in screen first; the saved cookies reach the web view once it exists, before any
+    // page loads in it (the application object holds loads until then).
     delegue_->applicationDidFinishLaunching();
     validerMenu();
+    fenetre_->apresPremiereImage([this] { creerVueWeb(); });
+    delaiVueWeb_ = g_timeout_add_seconds(
+        3,
+        +[](gpointer moi) -> gboolean {
+            auto* lancement = static_cast<LancementOvrelStudio*>(moi);
+            lancement->delaiVueWeb_ = 0;
+            lancement->creerVueWeb();
+            return G_SOURCE_REMOVE;
+        },
+        this);
 
     // The session ending, or Ctrl+C in a terminal: the same guarded quit as the menu's, so
     // that the cookies and the window's size are saved.
@@ -118,9 +129,23 @@ void LancementOvrelStudio::recevoirAdresses(const std::vector<std::string>& adre
     for (const auto& adresse : adresses) delegue_->lienDeLApp(adresse, OrigineLien::bureau);
 }
 
+void LancementOvrelStudio::creerVueWeb() {
+    if (delaiVueWeb_ != 0) g_source_remove(std::exchange(delaiVueWeb_, 0));
+    if (web_ || !fenetre_ || !delegue_) return;
+    // The web view keeps its own cookie file beside the HTTP jar's: the application copies
+    // cookies between the two, it never shares a file between two engines.
+    web_ = std::make_unique<VueWebWebKit>(VueWebWebKit::dossiersParDefaut(), std::string(AGENT_UTILISATEUR));
+    fenetre_->conteneurWeb().placerVueWeb(*Glib::wrap(web_->widget()));
+    web_->surChangementAdresse([this] { validerMenu(); });
+    web_->surChargementTermine([this] { validerMenu(); });
+    delegue_->attacherVueWeb(web_.get());
+    validerMenu();
+}
+
 void LancementOvrelStudio::arreter() {
     for (guint source : signaux_) g_source_remove(source);
     signaux_.clear();
+    if (delaiVueWeb_ != 0) g_source_remove(std::exchange(delaiVueWeb_, 0));
     // The application object first: it holds the ports and cancels its timers on the way out.
     delegue_.reset();
     navigateur_.reset();
@@ -191,8 +216,7 @@ void LancementOvrelStudio::construireMenu() {
 }
 
 void LancementOvrelStudio::construireFenetre() {
-    Gtk::Widget* vueWeb = Glib::wrap(web_->widget());
-    fenetre_ = std::make_unique<FenetreOvrel>(application_, *vueWeb, lireGeometrieFenetre(*preferences_));
+    fenetre_ = std::make_unique<FenetreOvrel>(application_, lireGeometrieFenetre(*preferences_));
 
     fenetre_->vueConnexion().boutonConnexion().set_action_name("app.actionConnexionOvrel");
     fenetre_->vueConnexion().boutonHorsLigne().set_action_name("app.montrerBoxLocales");
@@ -201,8 +225,6 @@ void LancementOvrelStudio::construireFenetre() {
     ecrans_.attacher(*fenetre_, fenetre_->pile());
     ecrans_.surChangement([this](Ecran) { validerMenu(); });
     dialogues_.definirFenetre(fenetre_.get());
-    web_->surChangementAdresse([this] { validerMenu(); });
-    web_->surChargementTermine([this] { validerMenu(); });
 
     fenetre_->signal_close_request().connect([this] { return fermetureDemandee(); }, false);
     fenetre_->surMiniaturisation([this] {

@@ -53,6 +53,9 @@ private:
     void ouvrirPreferences();
     void construireMenu();
     void construireFenetre();
+    // The web view and its network session, made once the sign-in screen is on the screen: the
+    // native screen does not wait for the web engine's start.
+    void creerVueWeb();
     void ajouterAction(const std::string& nom, std::function<void()> faire);
     void ajouterActionDelegue(const std::string& nom, std::function<void()> faire);
     // Enables each action of the application object as it says (GTK has no hook before a menu
@@ -86,6 +89,9 @@ private:
     std::map<std::string, Glib::RefPtr<Gio::SimpleAction>> actionsDelegue_;
     // Sources of the termination signals.
     std::vector<guint> signaux_;
+    // The web view is made at the latest this long after the launch, should the window never be
+    // drawn (started hidden, a display that does not paint it).
+    guint delaiVueWeb_ = 0;
 };
 
 }  // namespace ovrel

@@ -818,6 +818,14 @@ void VueWebWebKit::charger(const std::string& url, std::chrono::milliseconds del
         this, nullptr);
 }
 
+void VueWebWebKit::preparer() {
+    if (std::exchange(prepare_, true) || webkit_web_view_get_uri(vue_.get()) != nullptr ||
+        webkit_web_view_is_loading(vue_.get()))
+        return;
+    // Its answer matters to no one; the call keeps the engine's objects until it is over.
+    evaluer("0", nullptr);
+}
+
 void VueWebWebKit::recharger() {
     // The engine reloads the current address; with none it does nothing.
     rechargementPropre_ = urlCourante();

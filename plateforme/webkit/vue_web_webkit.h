@@ -77,6 +77,9 @@ public:
     // g-io-error-quark 24 (timed out), and `delaiDepasse()` tells that the time-out stopped it. The timer ends with the first load that finishes once this one has started (a
     // link followed meanwhile included), or when the listener cancels this navigation or makes
     // it a download; the end of a load this call replaced does not count.
+    // The engine starts a view's page process only for its first page or script: a script that
+    // does nothing starts it, with neither a load nor an entry in the view's history.
+    void preparer() override;
     void charger(const std::string& url, std::chrono::milliseconds delai = std::chrono::seconds(60)) override;
     void recharger() override;
     // The view's current address ("about:blank" included), absent when it has none.
@@ -183,6 +186,8 @@ private:
     bool echecParDelai_ = false;
     // The load under way failed: its end is not a finished page.
     bool echecEnCours_ = false;
+    // `preparer` ran: its script is the view's first, or the view had loaded already.
+    bool prepare_ = false;
     IdTelechargement prochainTelechargement_ = 1;
     std::vector<std::string> messagesEcoutes_;
     std::vector<gulong> abonnementsMessages_;

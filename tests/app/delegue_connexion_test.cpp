@@ -128,6 +128,17 @@ TEST_F(DelegueConnexion, Un200OuvreLaPageDeConnexionAvecUnEtatNeuf) {
     EXPECT_EQ(session.schemaRappel, "ovrelstudio");
     EXPECT_TRUE(session.demarree);
     EXPECT_TRUE(enCours(0));
+    // The web view's page process starts while the user signs in; nothing is loaded yet.
+    EXPECT_EQ(vue.preparations, 1);
+    EXPECT_TRUE(vue.chargements.empty());
+}
+
+TEST_F(DelegueConnexion, PasDePreparationDeLaVueSansPageDeConnexion) {
+    appuyerAvecSonde(503);
+    navigateur.navigateurDisponible = false;
+    appuyerAvecSonde(200);
+    EXPECT_EQ(dialogues.montres.size(), 2u);
+    EXPECT_EQ(vue.preparations, 0);
 }
 
 TEST_F(DelegueConnexion, UnDoubleClicNEnvoieQuUneSondeEtNOuvreQuUnePage) {

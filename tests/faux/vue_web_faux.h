@@ -41,6 +41,7 @@ public:
     void charger(const std::string& adresse, std::chrono::milliseconds delai) override {
         chargements.push_back({adresse, delai});
     }
+    void preparer() override { ++preparations; }
     void recharger() override { ++rechargements; }
     std::optional<std::string> urlCourante() const override { return url; }
     std::string titre() const override { return titrePage; }
@@ -75,6 +76,7 @@ public:
 
     std::optional<std::string> url;
     std::vector<ChargementWeb> chargements;
+    int preparations = 0;
     int rechargements = 0;
     std::vector<ScriptEvalue> scripts;
 

@@ -16,7 +16,7 @@ class FenetreOvrelTest : public ::testing::Test {
 protected:
     // A label stands in for the web view.
     Gtk::Label vueWeb{"page"};
-    FenetreOvrel fenetre{{}, vueWeb, GeometrieFenetre{1200, 700, false}};
+    FenetreOvrel fenetre{{}, GeometrieFenetre{1200, 700, false}};
     EcransGtk ecrans;
     std::vector<Ecran> changements;
 
@@ -52,9 +52,15 @@ TEST_F(FenetreOvrelTest, ChaqueEcranDevientLeContenu) {
     }
     EXPECT_EQ(changements, (std::vector<Ecran>{Ecran::parc, Ecran::box, Ecran::atelier, Ecran::web, Ecran::connexion}));
 
-    // The web container holds the web view below its bar.
+    // The web container holds the web view below its bar, once the view is placed.
     ecrans.afficher(Ecran::web);
+    EXPECT_FALSE(fenetre.conteneurWeb().aUneVueWeb());
+    EXPECT_FALSE(vueWeb.is_ancestor(fenetre.conteneurWeb()));
+    ASSERT_TRUE(fenetre.conteneurWeb().placerVueWeb(vueWeb));
     EXPECT_TRUE(vueWeb.is_ancestor(fenetre.conteneurWeb()));
+    Gtk::Label autreVue{"autre"};
+    EXPECT_FALSE(fenetre.conteneurWeb().placerVueWeb(autreVue));
+    EXPECT_FALSE(autreVue.is_ancestor(fenetre.conteneurWeb()));
     EXPECT_EQ(std::string(fenetre.conteneurWeb().boutonRetour().get_label()), "‹  Retour");
     // Return belongs to the sign-in button only while the sign-in screen shows.
     EXPECT_EQ(fenetre.get_default_widget(), nullptr);
@@ -67,6 +73,50 @@ TEST_F(FenetreOvrelTest, LaTailleSuitLeRedimensionnement) {
     ASSERT_TRUE(attendre([&] { return fenetre.get_mapped(); }));
     fenetre.set_default_size(1300, 800);
     EXPECT_EQ(fenetre.geometrie(), (GeometrieFenetre{1300, 800, false}));
+}
+
+TEST_F(FenetreOvrelTest, LaPremiereImageAttendLaFenetreDessinee) {
+    int appels = 0;
+    bool dessineeAvant = false;
+    fenetre.apresPremiereImage([&] {
+        ++appels;
+        // Runs from the main loop once the mapped surface has painted a frame.
+        GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(fenetre.gobj()));
+        dessineeAvant = surface && gdk_surface_get_mapped(surface);
+    });
+    essais::laisserTourner(std::chrono::milliseconds(200));
+    EXPECT_EQ(appels, 0);  // never before the window is shown
+
+    fenetre.present();
+    ASSERT_TRUE(attendre([&] { return appels > 0; }));
+    EXPECT_TRUE(dessineeAvant);
+    // Later frames do not run it again.
+    fenetre.queue_draw();
+    essais::laisserTourner(std::chrono::milliseconds(200));
+    EXPECT_EQ(appels, 1);
+
+    // Asked for once the window is drawn: from the main loop, never from inside the call.
+    int tard = 0;
+    fenetre.apresPremiereImage([&] { ++tard; });
+    EXPECT_EQ(tard, 0);
+    ASSERT_TRUE(attendre([&] { return tard > 0; }));
+    essais::laisserTourner(std::chrono::milliseconds(100));
+    EXPECT_EQ(tard, 1);
+    EXPECT_EQ(appels, 1);
+}
+
+TEST(FenetreOvrel, UneFenetreDetruiteNeLancePlusRien) {
+    int premieres = 0, tardives = 0;
+    {
+        FenetreOvrel fenetre{{}, GeometrieFenetre{1200, 700, false}};
+        fenetre.apresPremiereImage([&] { ++premieres; });
+        fenetre.present();
+        ASSERT_TRUE(attendre([&] { return premieres > 0; }));
+        // Due at the next turn of the main loop, but the window goes first.
+        fenetre.apresPremiereImage([&] { ++tardives; });
+    }
+    essais::laisserTourner(std::chrono::milliseconds(300));
+    EXPECT_EQ(tardives, 0);
 }
 
 TEST(EcransGtk, PageAbsenteEtFenetreDetruite) {

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <unistd.h>
 
@@ -372,6 +373,81 @@ TEST_F(VueWebWebKitTest, PageLocaleAvecLAgentEtLesScripts) {
     vue.web.recharger();
     EXPECT_TRUE(attendre([&] { return vue.chargementsTermines > chargements; }));
     EXPECT_EQ(serveur.requetes, avant + 1);
+}
+
+// The web processes of this program, children of bubblewrap or not.
+std::set<int> processusWeb() {
+    std::set<int> trouves;
+    std::map<int, int> peres;
+    std::set<int> web;
+    for (const auto& entree : std::filesystem::directory_iterator("/proc")) {
+        const std::string nom = entree.path().filename();
+        if (nom.empty() || !std::all_of(nom.begin(), nom.end(), ::isdigit)) continue;
+        std::ifstream stat(entree.path() / "stat");
+        std::string ligne;
+        if (!std::getline(stat, ligne)) continue;
+        // pid (comm) state ppid …: the command may hold spaces, the last ')' ends it.
+        const auto fin = ligne.rfind(')');
+        const auto debut = ligne.find('(');
+        if (fin == std::string::npos || debut == std::string::npos) continue;
+        std::istringstream reste(ligne.substr(fin + 2));
+        char etat = 0;
+        int pere = 0;
+        reste >> etat >> pere;
+        const int pid = std::stoi(nom);
+        peres[pid] = pere;
+        if (ligne.compare(debut + 1, fin - debut - 1, "WebKitWebProces") == 0) web.insert(pid);
+    }
+    for (int pid : web) {
+        for (int p = pid; p > 1 && peres.count(p); p = peres[p]) {
+            if (p == getpid()) {
+                trouves.insert(pid);
+                break;
+            }
+        }
+    }
+    return trouves;
+}
+
+TEST_F(VueWebWebKitTest, PreparerDemarreLeProcessusDesPagesSansRienCharger) {
+    Vue vue(dossier.chemin());
+    Ecouteur ecouteur;
+    vue.web.definirEcouteur(&ecouteur);
+    essais::laisserTourner(200ms);
+    const std::set<int> avant = processusWeb();
+
+    vue.web.preparer();
+    const auto nouveau = [&] {
+        for (int pid : processusWeb())
+            if (!avant.count(pid)) return true;
+        return false;
+    };
+    ASSERT_TRUE(attendre(nouveau, 20s));
+    essais::laisserTourner(300ms);
+    EXPECT_TRUE(ecouteur.evenements.empty());
+    EXPECT_EQ(vue.chargementsTermines, 0);
+    EXPECT_EQ(vue.web.urlCourante(), std::nullopt);
+    EXPECT_EQ(serveur.requetes, 0);
+
+    // The first page then loads as it always does, and is the only one of the history.
+    const std::string page = serveur.url("/page");
+    ASSERT_TRUE(vue.chargerEtAttendre(page));
+    EXPECT_EQ(ecouteur.evenements, (std::vector<std::string>{
+                                       "navigation GET autre " + page,
+                                       "reponse 200 text/html GET [-] principal affichable " + page,
+                                       "engagee",
+                                       "termine",
+                                   }));
+    EXPECT_EQ(vue.evaluer("history.length").valeur, "1");
+
+    // Prepared or loaded already: nothing more.
+    ecouteur.evenements.clear();
+    const std::set<int> apres = processusWeb();
+    vue.web.preparer();
+    essais::laisserTourner(300ms);
+    EXPECT_TRUE(ecouteur.evenements.empty());
+    EXPECT_EQ(vue.web.urlCourante(), page);
+    for (int pid : processusWeb()) EXPECT_TRUE(apres.count(pid)) << pid;
 }
 
 TEST_F(VueWebWebKitTest, UnChargementTropLongEstArreteAuBoutDuDelai) {
