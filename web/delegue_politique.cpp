@@ -220,9 +220,12 @@ void Delegue::montrerMesOvrels() {
     // The fleet page is the top: Retour has nothing to go back to. The native fleet list and
     // the discovery of this network's boxes join here with their screens.
     retourAction_ = nullptr;
-    const std::string& studio = URL_STUDIO();
     montrerWeb();
-    if (web_ != nullptr) web_->charger(studio, std::chrono::seconds(60));
+    // Right after the launch the view may not be there yet: the page loads once it is, with the
+    // saved session.
+    quandVueWebPrete([this] {
+        if (web_ != nullptr) web_->charger(URL_STUDIO(), std::chrono::seconds(60));
+    });
 }
 
 void Delegue::recharger() {
