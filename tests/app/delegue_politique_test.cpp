@@ -23,7 +23,6 @@ const std::string STUDIO = "https://" + HOTE_STUDIO();
 const std::string FICHE = STUDIO + "/admin/etiquette/B-0042";
 const std::string LIVRET = FICHE + "/livret";
 const std::string ETRANGER = "https://exemple.org/page";
-const std::string CONFIG = STUDIO + "/studio/site/6f1c2a3b-0d4e-4f5a-8b6c-7d8e9f0a1b2c/configurer?serie=OV-1";
 const std::string CONNEXION = "https://auth." + std::string(DOMAINE_CLOUD) + "/realms/ovrel/protocol/openid-connect/auth";
 
 ActionNavigation action(std::string url, std::optional<bool> principal, std::string methode = "GET",
@@ -117,19 +116,6 @@ TEST_F(DeleguePolitique, LesLiensDeLApplicationEtLaConnexionSontPrisParLApplicat
     http.requetes.clear();
     EXPECT_EQ(ev().deciderReponse(reponse(CONNEXION, true)), DecisionNavigation::annuler);
     EXPECT_EQ(ev().deciderReponse(reponse(CONNEXION, false)), DecisionNavigation::autoriser);
-}
-
-TEST_F(DeleguePolitique, UnePageDeConfigurationDuCloudRameneRetourAuParc) {
-    EXPECT_EQ(ev().deciderNavigation(action(CONFIG, false)), DecisionNavigation::autoriser);
-    delegue->actionRetour();
-    minuteries.vider();
-    EXPECT_TRUE(vue.chargements.empty());  // a sub-frame's page set nothing
-
-    EXPECT_EQ(ev().deciderNavigation(action(CONFIG, true)), DecisionNavigation::autoriser);
-    delegue->actionRetour();
-    ASSERT_EQ(vue.chargements.size(), 1u);
-    EXPECT_EQ(vue.chargements[0].url, URL_STUDIO());
-    EXPECT_EQ(ecrans.ecran, Ecran::web);
 }
 
 TEST_F(DeleguePolitique, ChaqueReponseSelonSonTypeSonHoteEtSonCadre) {

@@ -433,7 +433,7 @@ TEST_F(VueWebWebKitTest, PreparerDemarreLeProcessusDesPagesSansRienCharger) {
     const std::string page = serveur.url("/page");
     ASSERT_TRUE(vue.chargerEtAttendre(page));
     EXPECT_EQ(ecouteur.evenements, (std::vector<std::string>{
-                                       "navigation GET autre " + page,
+                                       "navigation GET autre " + page + " principal",
                                        "reponse 200 text/html GET [-] principal affichable " + page,
                                        "engagee",
                                        "termine",
