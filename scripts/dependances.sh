@@ -6,7 +6,7 @@ set -euo pipefail
 paquets=(
   cmake ninja-build g++ pkg-config
   libglib2.0-dev libboost-json1.81-dev libsqlite3-dev
-  libsoup-3.0-dev glib-networking dbus dbus-daemon
+  libsoup-3.0-dev glib-networking ca-certificates dbus dbus-daemon
   libgtkmm-4.0-dev libwebkitgtk-6.0-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
   desktop-file-utils appstream
