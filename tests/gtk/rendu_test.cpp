@@ -1,9 +1,9 @@
 // The choice of the toolkit's drawing before GTK starts: OpenGL off on a machine without a
 // graphics device, unless the user chose otherwise.
 #include "app/gtk/rendu.h"
+#include "tests/gtk/outils_gtk.h"
 
 #include <gtest/gtest.h>
-#include <glib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -15,15 +15,9 @@ namespace fs = std::filesystem;
 
 class DossierDri : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char* chemin = g_dir_make_tmp("ovrel-dri-XXXXXX", nullptr);
-        ASSERT_NE(chemin, nullptr);
-        dossier = chemin;
-        g_free(chemin);
-    }
-    void TearDown() override { fs::remove_all(dossier); }
     void creer(const char* nom) { std::ofstream(dossier / nom).put('\n'); }
-    fs::path dossier;
+    essais::DossierTemporaire temporaire;
+    const fs::path dossier = temporaire.chemin();
 };
 
 TEST_F(DossierDri, SeulUnNoeudDeRenduCompte) {

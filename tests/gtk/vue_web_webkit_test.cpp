@@ -334,6 +334,12 @@ private:
     std::filesystem::path chemin_;
 };
 
+// What the listener hears of one page the view loads by itself, from its decision to its end.
+std::vector<std::string> evenementsDUnePage(const std::string& page) {
+    return {"navigation GET autre " + page + " principal",
+            "reponse 200 text/html GET [-] principal affichable " + page, "engagee", "termine"};
+}
+
 class VueWebWebKitTest : public ::testing::Test {
 protected:
     DossierDuTest dossier;
@@ -432,12 +438,7 @@ TEST_F(VueWebWebKitTest, PreparerDemarreLeProcessusDesPagesSansRienCharger) {
     // The first page then loads as it always does, and is the only one of the history.
     const std::string page = serveur.url("/page");
     ASSERT_TRUE(vue.chargerEtAttendre(page));
-    EXPECT_EQ(ecouteur.evenements, (std::vector<std::string>{
-                                       "navigation GET autre " + page + " principal",
-                                       "reponse 200 text/html GET [-] principal affichable " + page,
-                                       "engagee",
-                                       "termine",
-                                   }));
+    EXPECT_EQ(ecouteur.evenements, evenementsDUnePage(page));
     EXPECT_EQ(vue.evaluer("history.length").valeur, "1");
 
     // Prepared or loaded already: nothing more.
@@ -488,12 +489,7 @@ TEST_F(VueWebWebKitTest, LEcouteurEntendChaqueChargementEtDecideDesNavigations) 
     vue.web.definirEcouteur(&ecouteur);
     const std::string page = serveur.url("/page");
     ASSERT_TRUE(vue.chargerEtAttendre(page));
-    EXPECT_EQ(ecouteur.evenements, (std::vector<std::string>{
-                                       "navigation GET autre " + page + " principal",
-                                       "reponse 200 text/html GET [-] principal affichable " + page,
-                                       "engagee",
-                                       "termine",
-                                   }));
+    EXPECT_EQ(ecouteur.evenements, evenementsDUnePage(page));
 
     // A cancelled navigation loads nothing, and its time-out has nothing left to stop.
     ecouteur.evenements.clear();
