@@ -43,10 +43,13 @@ void Delegue::attacherVueWeb(VueWeb* vue) {
 
 void Delegue::applicationDidFinishLaunching() {
     ports_.ecrans.afficher(Ecran::connexion);
-    // The first screen is chosen only once the saved session is in the web view, which the
-    // window may make a moment later: the sign-in screen shows without waiting for the engine.
+    // The saved session goes into the web view, which the window may make a moment later: the
+    // sign-in screen shows without waiting for the engine.
     restaurationAuLancement_ = true;
     preparerVueWeb();
+    // The question to the cloud does not need the view (the application's own requests carry
+    // the jar's session) and goes at once; a page it opens waits for the view and its session.
+    ouvrirLaBonnePorte();
 }
 
 bool Delegue::vueWebPrete() const {
@@ -94,13 +97,21 @@ void Delegue::montrerConnexion() {
     if (!sortieDeFicheConfirmee()) return;
     oublierLaFiche();
     // The box finder's browsing and the fleet heartbeat stop here too, once they exist.
+    roleRoute_ = false;
     ports_.ecrans.afficher(Ecran::connexion);
 }
 
 void Delegue::montrerParc(bool) {
     if (!sortieDeFicheConfirmee()) return;
     oublierLaFiche();
+    roleRoute_ = true;
     ports_.ecrans.afficher(Ecran::parc);
+}
+
+void Delegue::montrerAtelier() {
+    if (!sortieDeFicheConfirmee()) return;
+    oublierLaFiche();
+    ports_.ecrans.afficher(Ecran::atelier);
 }
 
 void Delegue::montrerBoxLocales() {

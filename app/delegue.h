@@ -14,6 +14,7 @@
 #pragma once
 
 #include "app/configuration.h"
+#include "connexion/documents.h"
 #include "connexion/sessions_navigateur.h"
 #include "plateforme/dialogues.h"
 #include "plateforme/ecrans.h"
@@ -96,6 +97,8 @@ public:
     void montrerParc(bool charger);
     // The screen of the boxes of this network; its list and discovery come with it.
     void montrerBoxLocales();
+    // The designer's workshop; its list comes with the workshop work.
+    void montrerAtelier();
     // The studio's fleet page in the web container (the back control has nowhere to lead),
     // unless the label-sheet guard keeps the page.
     void montrerMesOvrels();
@@ -180,6 +183,20 @@ public:
     // ("deconnexion") page: the application's own sign-in or sign-out instead.
     void connexionDemandeeParLaPage(const std::string& quoi);
 
+    // --- Who the user is ---
+
+    // The launch's first real screen, from the cloud's answer about the user (the cached fleet
+    // when the network is down and the local authorization valid; the sign-in screen otherwise).
+    void ouvrirLaBonnePorte();
+    // After a cloud page, while the role is not known: the screen that fits the account.
+    void verifierRole();
+    // Fetches and stores the local authorization's token (installers).
+    void recupererJetonLocal();
+    // Whether a screen has been chosen for the signed-in user.
+    bool roleRoute() const { return roleRoute_; }
+    // The signed-in account's e-mail, as the cloud gave it.
+    const std::string& parcCompte() const { return parcCompte_; }
+
     // --- Application links ---
 
     // A link of the application's own scheme: the browser's return from the sign-in page
@@ -222,6 +239,10 @@ private:
     // The label-sheet guard for a main-frame response whose navigation was not judged when it
     // started (its frame was not known then).
     std::optional<DecisionNavigation> gardeEnReponse(const ReponseNavigation& reponse);
+    // Sends the user request; `suite` runs with its answer, whatever it is.
+    void demanderUtilisateur(std::function<void(const ReponseHttp&)> suite);
+    // Opens the screen a routing chose.
+    void suivreRoutage(const Routage& routage, const std::optional<DocumentUtilisateur>& utilisateur);
     // A fleet is known: in memory, or stored from an earlier load.
     bool parcConnu() const;
     // Hands the address to the desktop's default application; one it cannot open is dropped.
@@ -261,6 +282,9 @@ private:
     SessionsNavigateur sessions_;
     GardienSortie gardien_;
     Telechargements telechargements_;
+    // A screen has been chosen for the signed-in user; until then, every cloud page asks.
+    bool roleRoute_ = false;
+    std::string parcCompte_;
     // The label sheet's booklet form was sent; its answer is awaited.
     bool livretEnVol_ = false;
     // Show the new-code button at the next finished load.

@@ -65,6 +65,8 @@ void Delegue::ouvrirConnexionOvrel() {
 
 void Delegue::lancerConnexionSafari() {
     if (sessions_.deconnexionEnCours()) return;
+    // A new sign-in: the account it brings chooses its screen again.
+    roleRoute_ = false;
     const std::string etat = nouvelEtatConnexion();
     const auto adresse = adresseConnexionSafari(etat);
     if (!adresse) return;

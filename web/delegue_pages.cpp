@@ -26,9 +26,20 @@ void Delegue::lienDeLApp(const std::string& url, OrigineLien origine) {
         if (origine == OrigineLien::bureau && sessions_.recevoirRetour(url)) return;
         break;
     case LienApp::Ouvrir:
+        ports_.systeme.journal("OVREL LIEN → " + adresseSansSecret(url));
+        // The box is looked for among those this network announces, once discovery runs in
+        // this object; until then none is seen.
+        alerte("Ovrel introuvable sur ce réseau",
+               "L'application ne voit plus cet Ovrel sur le réseau local. Vérifiez qu'il est branché, puis "
+               "actualisez Mes Ovrels.");
+        return;
     case LienApp::Connexion:
+        ports_.systeme.journal("OVREL LIEN → " + adresseSansSecret(url));
+        // Each asks the label-sheet guard by itself.
+        montrerConnexion();
+        ouvrirConnexionOvrel();
+        return;
     case LienApp::Aucun:
-        // Opening a box of this network and a sign-in asked by a page come with their flows.
         break;
     }
     ports_.systeme.journal("OVREL LIEN → " + adresseSansSecret(url));
@@ -62,9 +73,18 @@ void Delegue::chargementTermine() {
         }
     }
     // Every finished page may have changed the login: the jar follows at once, so that the
-    // application's own requests carry it and a crash loses nothing. The role check, the local
-    // token and the local box list join this with their flows.
-    sauvegarderCookies();
+    // application's own requests carry it and a crash loses nothing.
+    const auto adresse = url ? analyserAdresse(*url) : std::nullopt;
+    if (!adresse || !adresse->hote || !estHoteOvrel(*adresse->hote)) {
+        sauvegarderCookies();
+        return;
+    }
+    // A cloud page: the user's role, asked with the session just saved, until it is known.
+    sauvegarderCookies(vivant_.garder([this] {
+        if (!roleRoute_) verifierRole();
+    }));
+    if (adresse->chemin.starts_with("/studio")) recupererJetonLocal();
+    // The fleet page hears of the boxes of this network here, once discovery exists.
 }
 
 void Delegue::chargementEchoue(const std::optional<std::string>& url, const ErreurTransport& erreur,

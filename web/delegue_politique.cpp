@@ -219,6 +219,7 @@ void Delegue::montrerMesOvrels() {
     oublierLaFiche();
     // The fleet page is the top: Retour has nothing to go back to. The native fleet list and
     // the discovery of this network's boxes join here with their screens.
+    roleRoute_ = true;
     retourAction_ = nullptr;
     montrerWeb();
     // Right after the launch the view may not be there yet: the page loads once it is, with the

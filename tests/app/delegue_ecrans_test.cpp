@@ -36,12 +36,16 @@ TEST_F(DelegueEcrans, LancementSansCookieMontreLaConnexionPuisVerifieLaMiseAJour
     ecrans.ecran = Ecran::web;
     delegue->applicationDidFinishLaunching();
     EXPECT_EQ(ecrans.historique, std::vector<Ecran>{Ecran::connexion});
-    ASSERT_EQ(http.requetes.size(), 1u);
+    // The update check (nothing to copy into the view) and the question about the user.
+    ASSERT_EQ(http.requetes.size(), 2u);
     EXPECT_EQ(http.requetes[0].url, CANAL_MAJ());
-    // Silent: no channel answered.
+    EXPECT_EQ(http.requetes[1].url, URL_MOI());
+    // Silent: no channel answered, the user is not signed in.
     http.repondre(HttpFaux::echec("g-io-error-quark", 39));
+    http.repondre(HttpFaux::reponse(401, std::nullopt));
     minuteries.vider();
     EXPECT_TRUE(dialogues.montres.empty());
+    EXPECT_EQ(ecrans.ecran, Ecran::connexion);
 }
 
 TEST_F(DelegueEcrans, LancementAttendQueLaSessionSoitDansLaVueWeb) {
@@ -50,11 +54,15 @@ TEST_F(DelegueEcrans, LancementAttendQueLaSessionSoitDansLaVueWeb) {
     vue.retenirCookies = true;
     delegue->applicationDidFinishLaunching();
     EXPECT_EQ(vue.magasin, http.jar);
+    // Only the question about the user goes before the copy ends.
+    ASSERT_EQ(http.requetes.size(), 1u);
+    EXPECT_EQ(http.requetes[0].url, URL_MOI());
     ASSERT_TRUE(vue.libererCookies());
     minuteries.vider();
-    EXPECT_TRUE(http.requetes.empty());
-    ASSERT_TRUE(vue.libererCookies());
     EXPECT_EQ(http.requetes.size(), 1u);
+    ASSERT_TRUE(vue.libererCookies());
+    ASSERT_EQ(http.requetes.size(), 2u);
+    EXPECT_EQ(http.requetes[1].url, CANAL_MAJ());
 }
 
 TEST_F(DelegueEcrans, UnRefusDuGardienNeChangeRien) {

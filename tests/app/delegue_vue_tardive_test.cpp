@@ -49,7 +49,7 @@ TEST_F(DelegueVueTardive, LaConnexionSAfficheSansLaVueQuiRecoitLesCookiesEnArriv
     EXPECT_EQ(ecrans.historique, std::vector<Ecran>{Ecran::connexion});
     minuteries.vider();
     // The update check follows the copy, which waits for the view.
-    EXPECT_TRUE(http.requetes.empty());
+    EXPECT_EQ(requetesMiseAJour(), 0u);
     EXPECT_FALSE(delegue->vueWebPrete());
 
     vue.retenirCookies = true;
