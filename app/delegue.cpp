@@ -101,13 +101,6 @@ void Delegue::montrerConnexion() {
     ports_.ecrans.afficher(Ecran::connexion);
 }
 
-void Delegue::montrerParc(bool) {
-    if (!sortieDeFicheConfirmee()) return;
-    oublierLaFiche();
-    roleRoute_ = true;
-    ports_.ecrans.afficher(Ecran::parc);
-}
-
 void Delegue::montrerAtelier() {
     if (!sortieDeFicheConfirmee()) return;
     oublierLaFiche();
@@ -122,6 +115,7 @@ void Delegue::montrerBoxLocales() {
         montrerConnexion();
         return;
     }
+    majEtiquetteHabilitation();
     ports_.ecrans.afficher(Ecran::box);
 }
 

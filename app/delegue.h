@@ -15,6 +15,7 @@
 
 #include "app/configuration.h"
 #include "connexion/documents.h"
+#include "connexion/session.h"
 #include "connexion/sessions_navigateur.h"
 #include "plateforme/dialogues.h"
 #include "plateforme/ecrans.h"
@@ -26,6 +27,7 @@
 #include "plateforme/systeme.h"
 #include "plateforme/vivant.h"
 #include "plateforme/vue_web.h"
+#include "sante/lecture_parc.h"
 #include "web/gardien_sortie.h"
 #include "web/telechargements.h"
 
@@ -92,8 +94,9 @@ public:
     void montrerConnexion();
     // The web container; it asks no guard.
     void montrerWeb();
-    // The native fleet screen (`charger`: fetch the fleet again). Its list, its heartbeat and the
-    // discovery of this network come with the fleet work; the guard is asked already.
+    // The native fleet screen (`charger`: fetch the fleet again), from the fleet in memory or, when
+    // there is none, from the cached one. Its list, its heartbeat and the discovery of this
+    // network come with the fleet screen; the guard is asked already.
     void montrerParc(bool charger);
     // The screen of the boxes of this network; its list and discovery come with it.
     void montrerBoxLocales();
@@ -121,6 +124,19 @@ public:
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
     // The window was minimised: the fleet heartbeat stops (once the fleet screen has one).
     void windowDidMiniaturize();
+
+    // --- The fleet in memory ---
+
+    // Fetches the fleet document; a call while one is in flight is dropped. A good answer
+    // replaces the fleet in memory and the cache; a failed one marks the fleet as not fresh; a
+    // refusal (401, 403) on the native fleet screen leads back to the sign-in screen.
+    void chargerParc();
+    // Reads a fleet document and makes it the fleet in memory; false, changing nothing, when it
+    // does not read.
+    bool appliquerParc(std::string_view donnees, bool depuisLeCache);
+    const std::vector<OvrelParc>& parc() const { return parc_; }
+    // The fleet in memory is not fresh: it came from the cache, or the last fetch failed.
+    bool parcHorsLigne() const { return parcHorsLigne_; }
 
     // --- Update check ---
 
@@ -197,6 +213,19 @@ public:
     // The signed-in account's e-mail, as the cloud gave it.
     const std::string& parcCompte() const { return parcCompte_; }
 
+    // Refreshes the local authorization's status line of the local-box screen, when it has one.
+    void majEtiquetteHabilitation();
+
+    // --- The console's session renewal ---
+
+    // A page of `origine` (its scheme, host and port) says its token ran out: a fresh one from
+    // the cloud for a box behind the tunnel, the local token for any other page; null when none
+    // can be had, and the user is told to sign in again when that is the reason. At most one
+    // request in 10 s is acted upon.
+    void renouvelerSessionStudio(const std::string& origine);
+    // Hands the token, or null, to the page on screen (its window.ovrelRenouvelerSession).
+    void rendreJetonALaPage(const std::optional<std::string>& jeton);
+
     // --- Application links ---
 
     // A link of the application's own scheme: the browser's return from the sign-in page
@@ -239,6 +268,8 @@ private:
     // The label-sheet guard for a main-frame response whose navigation was not judged when it
     // started (its frame was not known then).
     std::optional<DecisionNavigation> gardeEnReponse(const ReponseNavigation& reponse);
+    // The local token's request, once the view's cloud cookies are in the shared jar.
+    void copierLoginEtDemanderJeton();
     // Sends the user request; `suite` runs with its answer, whatever it is.
     void demanderUtilisateur(std::function<void(const ReponseHttp&)> suite);
     // Opens the screen a routing chose.
@@ -285,6 +316,16 @@ private:
     // A screen has been chosen for the signed-in user; until then, every cloud page asks.
     bool roleRoute_ = false;
     std::string parcCompte_;
+    // The fleet in memory, in the document's order, and what goes with it.
+    std::vector<OvrelParc> parc_;
+    std::string parcOrganisation_;
+    bool parcHorsLigne_ = false;
+    SanteParc santeParc_;
+    // When the fleet in memory was received (for a cached one, when it was cached); absent: never.
+    std::optional<Instant> parcRecuLe_;
+    bool chargementParcEnCours_ = false;
+    // The last session renewal acted upon.
+    Instant derniereDemandeSession_ = PASSE_LOINTAIN;
     // The label sheet's booklet form was sent; its answer is awaited.
     bool livretEnVol_ = false;
     // Show the new-code button at the next finished load.

@@ -126,7 +126,11 @@ void Delegue::deconnexion() {
     ports_.http.supprimerCookies();
     Habilitation::effacer(ports_.preferences);
     MemoireParc::effacer(ports_.preferences);
-    // The fleet and the workshop registry held in memory go too, once they are kept.
+    parc_.clear();
+    parcOrganisation_.clear();
+    parcCompte_.clear();
+    parcHorsLigne_ = false;
+    // The workshop registry held in memory goes too, once it is kept.
     ports_.preferences.supprimer(CLE_MODE);
     montrerConnexion();
     // A sign-in still waiting for its return goes with the account: a late return would sign

@@ -86,7 +86,14 @@ void Delegue::suivreRoutage(const Routage& routage, const std::optional<Document
 }
 
 void Delegue::recupererJetonLocal() {
-    if (web_ == nullptr) return;
+    // Right after the launch the view may not be there yet: its store holds the web login once
+    // the launch copied the saved session into it.
+    quandVueWebPrete([this] {
+        if (web_ != nullptr) copierLoginEtDemanderJeton();
+    });
+}
+
+void Delegue::copierLoginEtDemanderJeton() {
     // The web login travels with the application's own request: the cloud's cookies of the web
     // view go to the shared jar first.
     web_->cookies(vivant_.garder([this](std::vector<Cookie> cookies) {
@@ -102,8 +109,14 @@ void Delegue::recupererJetonLocal() {
             const auto jeton = lireJetonLocal(*reponse.corps);
             if (!jeton) return;
             Habilitation::enregistrer(ports_.preferences, jeton->jeton, jeton->expire, jeton->organisation);
+            majEtiquetteHabilitation();
         }));
     }));
+}
+
+void Delegue::majEtiquetteHabilitation() {
+    if (!ports_.ecrans.aEtiquetteHabilitation()) return;
+    ports_.ecrans.ecrireEtiquetteHabilitation(texteHabilitation(ports_.preferences, ports_.horloge));
 }
 
 }  // namespace ovrel

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 namespace ovrel {
 
@@ -16,6 +17,10 @@ public:
     // The screen shown, absent when there is no window.
     virtual std::optional<Ecran> affiche() const = 0;
     virtual void afficher(Ecran ecran) = 0;
+    // The local authorization's status line, on the screen of this network's boxes: whether the
+    // window has it, and its text.
+    virtual bool aEtiquetteHabilitation() const = 0;
+    virtual void ecrireEtiquetteHabilitation(const std::string& texte) = 0;
 };
 
 }  // namespace ovrel

@@ -52,7 +52,8 @@ void Delegue::messageScript(const MessageScript& message) {
     if (!analyserAdresse(*message.origine) || !hoteAutorise(*message.origine)) return;
 
     if (message.nom == MESSAGE_SESSION) {
-        // The console's session renewal for that origin comes with the session flow.
+        // The body is JSON text: the page posted the text "expiree".
+        if (message.corps == "\"" + std::string(DEMANDE_SESSION) + "\"") renouvelerSessionStudio(*message.origine);
         return;
     }
     if (message.nom == MESSAGE_IMPRIMER) {

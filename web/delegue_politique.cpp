@@ -13,6 +13,7 @@
 #include "app/delegue.h"
 #include "connexion/connexion.h"
 #include "plateforme/adresse.h"
+#include "sante/memoire_parc.h"
 #include "web/adresses.h"
 
 #include <chrono>
@@ -217,10 +218,19 @@ void Delegue::connexionDemandeeParLaPage(const std::string& quoi) {
 void Delegue::montrerMesOvrels() {
     if (!sortieDeFicheConfirmee()) return;
     oublierLaFiche();
-    // The fleet page is the top: Retour has nothing to go back to. The native fleet list and
-    // the discovery of this network's boxes join here with their screens.
+    // The fleet page is the top: Retour has nothing to go back to. The discovery of this
+    // network's boxes joins here with its screen.
     roleRoute_ = true;
     retourAction_ = nullptr;
+    if (parc_.empty())
+        if (const auto cache = MemoireParc::relire(ports_.preferences)) appliquerParc(*cache, true);
+    // The fleet in memory is kept fresh too: the native screen falls back on it when the page
+    // fails, and the session renewal of a box behind the tunnel finds its site there.
+    chargerParc();
+    if (!analyserAdresse(URL_STUDIO())) {
+        montrerParc(false);
+        return;
+    }
     montrerWeb();
     // Right after the launch the view may not be there yet: the page loads once it is, with the
     // saved session.

@@ -2,14 +2,14 @@
 // scripts it runs in them.
 #pragma once
 
+#include "connexion/session.h"  // MESSAGE_SESSION, the console's word that its session ran out
+
 #include <string_view>
 
 namespace ovrel {
 
 // The page's print requests (window.print), body ignored.
 inline constexpr std::string_view MESSAGE_IMPRIMER = "ovrelImprimer";
-// The console's word that its session ran out: the text "expiree".
-inline constexpr std::string_view MESSAGE_SESSION = "ovrelSession";
 
 // Runs first in the main frame of every page: every print request of the page reaches the
 // application, which prints through its own dialog and knows when a label sheet was printed.

@@ -140,6 +140,12 @@ FenetreOvrel::FenetreOvrel(const Glib::RefPtr<Gtk::Application>& application, co
     set_show_menubar(true);
 
     for (Gtk::Box* vide : {&vueParc_, &vueBox_, &vueAtelier_}) vide->add_css_class("ovrel-ecran");
+    // The rest of the box screen (its list, its buttons) comes with the discovery of this network.
+    vueBox_.set_orientation(Gtk::Orientation::VERTICAL);
+    etiquetteHabilitation_.set_margin(14);
+    etiquetteHabilitation_.set_xalign(0);
+    etiquetteHabilitation_.set_wrap(true);
+    vueBox_.append(etiquetteHabilitation_);
     pile_.set_transition_type(Gtk::StackTransitionType::NONE);
     pile_.add(vueConnexion_, nomPage(Ecran::connexion));
     pile_.add(vueParc_, nomPage(Ecran::parc));

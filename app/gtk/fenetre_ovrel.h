@@ -66,6 +66,8 @@ public:
     Gtk::Stack& pile() { return pile_; }
     VueConnexion& vueConnexion() { return vueConnexion_; }
     ConteneurWeb& conteneurWeb() { return conteneurWeb_; }
+    // The local authorization's status line on the screen of this network's boxes.
+    Gtk::Label& etiquetteHabilitation() { return etiquetteHabilitation_; }
 
     // The size to save: the unmaximised size, and whether the window is maximised.
     GeometrieFenetre geometrie() const;
@@ -95,6 +97,7 @@ private:
     VueConnexion vueConnexion_;
     Gtk::Box vueParc_;
     Gtk::Box vueBox_;
+    Gtk::Label etiquetteHabilitation_;
     Gtk::Box vueAtelier_;
     ConteneurWeb conteneurWeb_;
     std::function<void()> miniaturisation_;

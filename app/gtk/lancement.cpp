@@ -222,8 +222,13 @@ void LancementOvrelStudio::construireFenetre() {
     fenetre_->vueConnexion().boutonHorsLigne().set_action_name("app.montrerBoxLocales");
     fenetre_->conteneurWeb().boutonRetour().set_action_name("app.actionRetour");
 
-    ecrans_.attacher(*fenetre_, fenetre_->pile());
-    ecrans_.surChangement([this](Ecran) { validerMenu(); });
+    ecrans_.attacher(*fenetre_, fenetre_->pile(), &fenetre_->etiquetteHabilitation());
+    ecrans_.surChangement([this](Ecran ecran) {
+        // The screen each flow leads to, in the journal: what support (and the end-to-end tests)
+        // read to know where the user was taken.
+        systeme_->journal("OVREL ÉCRAN → " + std::string(EcransGtk::nom(ecran)));
+        validerMenu();
+    });
     dialogues_.definirFenetre(fenetre_.get());
 
     fenetre_->signal_close_request().connect([this] { return fermetureDemandee(); }, false);

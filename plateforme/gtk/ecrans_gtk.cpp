@@ -34,16 +34,18 @@ std::optional<Ecran> EcransGtk::depuisNom(std::string_view nom) {
 
 EcransGtk::~EcransGtk() { detacher(); }
 
-void EcransGtk::attacher(Gtk::Window& fenetre, Gtk::Stack& pile) {
+void EcransGtk::attacher(Gtk::Window& fenetre, Gtk::Stack& pile, Gtk::Label* etiquetteHabilitation) {
     detacher();
     fenetre_ = &fenetre;
     pile_ = &pile;
+    etiquette_ = etiquetteHabilitation;
     // GTK destroys the window when the application lets it go: from then on there is none.
     destruction_ = g_signal_connect_swapped(fenetre.gobj(), "destroy", G_CALLBACK(+[](gpointer moi) {
                                                 auto* ecrans = static_cast<EcransGtk*>(moi);
                                                 ecrans->destruction_ = 0;
                                                 ecrans->fenetre_ = nullptr;
                                                 ecrans->pile_ = nullptr;
+                                                ecrans->etiquette_ = nullptr;
                                             }),
                                             this);
 }
@@ -53,6 +55,11 @@ void EcransGtk::detacher() {
     destruction_ = 0;
     fenetre_ = nullptr;
     pile_ = nullptr;
+    etiquette_ = nullptr;
+}
+
+void EcransGtk::ecrireEtiquetteHabilitation(const std::string& texte) {
+    if (etiquette_) etiquette_->set_text(texte);
 }
 
 bool EcransGtk::fenetreVisible() const {

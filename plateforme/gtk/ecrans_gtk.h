@@ -9,6 +9,7 @@
 #include <string_view>
 
 namespace Gtk {
+class Label;
 class Stack;
 class Window;
 }  // namespace Gtk
@@ -28,7 +29,7 @@ public:
 
     // The window and its stack; both must outlive this object or be detached first. The
     // window is forgotten by itself when it is destroyed.
-    void attacher(Gtk::Window& fenetre, Gtk::Stack& pile);
+    void attacher(Gtk::Window& fenetre, Gtk::Stack& pile, Gtk::Label* etiquetteHabilitation = nullptr);
     void detacher();
     // Runs after each change of the visible screen.
     void surChangement(std::function<void(Ecran)> action) { changement_ = std::move(action); }
@@ -39,10 +40,13 @@ public:
     std::optional<Ecran> affiche() const override;
     // A screen whose page is missing from the stack is not shown (and logged).
     void afficher(Ecran ecran) override;
+    bool aEtiquetteHabilitation() const override { return etiquette_ != nullptr; }
+    void ecrireEtiquetteHabilitation(const std::string& texte) override;
 
 private:
     Gtk::Window* fenetre_ = nullptr;
     Gtk::Stack* pile_ = nullptr;
+    Gtk::Label* etiquette_ = nullptr;
     std::function<void(Ecran)> changement_;
     unsigned long destruction_ = 0;
 };

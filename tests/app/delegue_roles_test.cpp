@@ -2,6 +2,7 @@
 // the local token.
 #include "app/constantes.h"
 #include "connexion/habilitation.h"
+#include "sante/memoire_parc.h"
 #include "tests/faux/banc_delegue.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +96,7 @@ TEST_F(DelegueRoles, LeJetonLocalNEstGardeQueSIlEstBienForme) {
     delegue->recupererJetonLocal();
     minuteries.vider();
     EXPECT_EQ(Habilitation::jeton(preferences), "ancien");
+    ecrans.etiquette = "";  // the local-box screen's status line exists
     // The web login went with the request; the foreign cookie did not.
     ASSERT_EQ(http.jar.size(), 1u);
     EXPECT_EQ(http.jar[0].nom, "ovrel_session");
@@ -104,6 +106,7 @@ TEST_F(DelegueRoles, LeJetonLocalNEstGardeQueSIlEstBienForme) {
     minuteries.vider();
     EXPECT_EQ(Habilitation::jeton(preferences), "n");
     EXPECT_EQ(Habilitation::organisation(preferences), "");
+    EXPECT_TRUE(ecrans.etiquette->starts_with("Habilitation locale — accès local valable jusqu'au ")) << *ecrans.etiquette;
 }
 
 }  // namespace
@@ -120,6 +123,139 @@ TEST_F(DelegueRoles, LesLiensOuvrirEtConnexionDUnePage) {
     delegue->lienDeLApp("ovrelstudio://connexion", OrigineLien::page);
     EXPECT_EQ(ecrans.ecran, Ecran::connexion);
     EXPECT_TRUE(demande(BASE_CLOUD() + "/sante"));  // the sign-in probe
+}
+
+}  // namespace
+
+namespace {
+
+// The console's session renewal, for a page behind the tunnel and for any other page.
+class DelegueSession : public DelegueRoles {
+protected:
+    DelegueSession() {
+        ecrans.ecran = Ecran::web;
+        horloge.regler(instantDepuis1970(1.8e9));
+        EXPECT_TRUE(delegue->appliquerParc(R"({"ovrels": [{"id": "s1", "nom": "A", "serie": "B9"},
+                                                          {"id": "s7", "nom": "Maison", "serie": "K123"}]})",
+                                           false));
+    }
+    std::string origineTunnel(const std::string& serie) const { return "https://x-" + serie + SUFFIXE_BOX() + ":8443"; }
+    std::vector<std::string> scripts() const {
+        std::vector<std::string> s;
+        for (const auto& e : vue.scripts) s.push_back(e.script);
+        return s;
+    }
+};
+
+TEST_F(DelegueSession, UnTunnelRecoitLeJetonDeLaRedirectionAuPlusUneFoisParDixSecondes) {
+    const std::string entree = BASE_CLOUD() + "/studio/site/s7/configurer";
+    ReponseHttp redirection = HttpFaux::reponse(302, std::nullopt);
+    redirection.entetes = {{"Location", "https://b/s?jeton=a%22b&jeton=c"}};
+    http.scripter(entree, redirection);
+    // The host writes the serial in lower case with a hyphen; the fleet holds it as the box does.
+    delegue->renouvelerSessionStudio(origineTunnel("k-123"));
+    minuteries.vider();
+    ASSERT_EQ(http.requetes.size(), 1u);
+    EXPECT_EQ(http.requetes[0].url, entree);
+    EXPECT_TRUE(http.requetes[0].sansRedirection);
+    EXPECT_TRUE(http.requetes[0].ignorerCache);
+    // A double quote in the token reaches the page escaped, as valid script.
+    EXPECT_EQ(scripts(), std::vector<std::string>{
+                             R"(if (window.ovrelRenouvelerSession) window.ovrelRenouvelerSession("a\"b");)"});
+
+    for (const auto& [apres, repondu] : std::vector<std::pair<int, bool>>{{3, false}, {10, false}, {11, true}}) {
+        SCOPED_TRACE(apres);
+        horloge.regler(instantDepuis1970(1.8e9 + apres));
+        const auto avant = vue.scripts.size();
+        delegue->renouvelerSessionStudio(origineTunnel("k-123"));
+        minuteries.vider();
+        EXPECT_EQ(vue.scripts.size() - avant, repondu ? 1u : 0u);
+    }
+    EXPECT_TRUE(dialogues.montres.empty());
+}
+
+TEST_F(DelegueSession, SansJetonLaPageRecoitNullPuisLUtilisateurEstPrevenuSIlFautSeReconnecter) {
+    const std::string nul = "if (window.ovrelRenouvelerSession) window.ovrelRenouvelerSession(null);";
+    struct Cas {
+        const char* nom;
+        std::string origine;
+        std::optional<ReponseHttp> entree;  // the studio's answer for the site s7
+        const char* alerte;                 // absent: the user is not told anything
+    };
+    for (const Cas& c : std::vector<Cas>{
+             {"box absente du parc", origineTunnel("zz9"), std::nullopt, nullptr},
+             {"le studio répond 200", origineTunnel("k123"), HttpFaux::reponse(200, std::string("<p>")), nullptr},
+             {"le studio est injoignable", origineTunnel("k123"), HttpFaux::echec("g-io-error-quark", 39), nullptr},
+             {"session expirée", origineTunnel("k123"), HttpFaux::reponse(401, std::nullopt), "Session Ovrel expirée"},
+             {"refus", origineTunnel("k123"), HttpFaux::reponse(403, std::nullopt), "Session Ovrel expirée"},
+             {"box du réseau sans habilitation", "https://ovrel-k123.local:443", std::nullopt, "Habilitation expirée"},
+         }) {
+        SCOPED_TRACE(c.nom);
+        BancDelegue banc;
+        banc.ecrans.ecran = Ecran::web;
+        banc.delegue->appliquerParc(R"({"ovrels": [{"id": "s7", "nom": "Maison", "serie": "K123"}]})", false);
+        if (c.entree) banc.http.scripter(BASE_CLOUD() + "/studio/site/s7/configurer", *c.entree);
+        banc.delegue->renouvelerSessionStudio(c.origine);
+        banc.minuteries.vider();
+        ASSERT_EQ(banc.vue.scripts.size(), 1u);
+        EXPECT_EQ(banc.vue.scripts[0].script, nul);
+        EXPECT_EQ(banc.dialogues.montres.size(), c.alerte ? 1u : 0u);
+        if (c.alerte) {
+            EXPECT_EQ(banc.dialogues.montres[0].titre, c.alerte);
+            EXPECT_EQ(banc.ecrans.ecran, Ecran::connexion);
+        } else {
+            EXPECT_EQ(banc.ecrans.ecran, Ecran::web);
+        }
+    }
+}
+
+TEST_F(DelegueSession, UneBoxDuReseauRecoitLeJetonLocalMemeSansInternet) {
+    Habilitation::enregistrer(preferences, "", 1.8e9 + 1, "Org");  // an empty token counts
+    delegue->renouvelerSessionStudio("https://192.168.1.20:443");
+    minuteries.vider();
+    EXPECT_TRUE(http.requetes.empty());
+    EXPECT_EQ(scripts(), std::vector<std::string>{
+                             R"(if (window.ovrelRenouvelerSession) window.ovrelRenouvelerSession("");)"});
+    EXPECT_TRUE(dialogues.montres.empty());
+}
+
+// The fleet in memory: the renewal and the native screen read it, the cache keeps the last good one.
+TEST_F(DelegueRoles, LeParcEnMemoireNeCedeQuAUneBonneReponse) {
+    const std::string bon = R"({"ovrels": [{"id": "s1", "nom": "A", "serie": "B9"}]})";
+    http.retenir = true;
+    delegue->chargerParc();
+    delegue->chargerParc();  // in flight: dropped
+    ASSERT_EQ(http.requetes.size(), 1u);
+    EXPECT_EQ(http.requetes[0].url, URL_PARC());
+    ASSERT_TRUE(http.repondre(HttpFaux::reponse(200, bon)));
+    minuteries.vider();
+    ASSERT_EQ(delegue->parc().size(), 1u);
+    EXPECT_EQ(MemoireParc::relire(preferences), bon);
+
+    http.retenir = false;
+    http.scripter(URL_PARC(), HttpFaux::reponse(200, std::string("[]")));
+    delegue->chargerParc();
+    minuteries.vider();
+    EXPECT_EQ(delegue->parc().size(), 1u);
+    EXPECT_TRUE(delegue->parcHorsLigne());
+    EXPECT_EQ(MemoireParc::relire(preferences), bon);
+
+    // A refusal while the web page shows keeps the user there; on the native screen it leads to
+    // the sign-in.
+    http.scripter(URL_PARC(), HttpFaux::reponse(403, std::nullopt));
+    ecrans.ecran = Ecran::web;
+    delegue->chargerParc();
+    minuteries.vider();
+    EXPECT_EQ(ecrans.ecran, Ecran::web);
+    delegue->montrerParc(true);
+    minuteries.vider();
+    EXPECT_EQ(ecrans.ecran, Ecran::connexion);
+    EXPECT_FALSE(delegue->roleRoute());
+
+    // The sign-out forgets it.
+    delegue->deconnexion();
+    EXPECT_TRUE(delegue->parc().empty());
+    EXPECT_FALSE(MemoireParc::relire(preferences));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "plateforme/ecrans.h"
 
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace ovrel {
@@ -21,7 +22,12 @@ public:
         ecran = e;
     }
 
+    bool aEtiquetteHabilitation() const override { return fenetre && etiquette.has_value(); }
+    void ecrireEtiquetteHabilitation(const std::string& texte) override { etiquette = texte; }
+
     bool fenetre = true;
+    // The status line of the local authorization; absent: the window has none.
+    std::optional<std::string> etiquette;
     bool visible = true;
     Ecran ecran = Ecran::connexion;
     // Every screen asked for, in order.

@@ -333,8 +333,9 @@ TEST_F(ApplicationTest, TailleRestaureeEtSecondLancementVersLaPremiereInstance) 
     ASSERT_TRUE(fenetre);
     EXPECT_EQ(tailleDe(*fenetre), (Taille{1234, 777}));
 
-    // A second launch (as the desktop does for an application link) hands over and ends.
-    auto seconde = lancer({"ovrelstudio://connexion?code=essai"});
+    // A second launch (as the desktop does for an application link) hands over and ends. The
+    // link means nothing to the application ("connexion" would start a sign-in).
+    auto seconde = lancer({"ovrelstudio://essai?code=essai"});
     EXPECT_EQ(seconde->attendreFin(20s), 0);
     EXPECT_TRUE(premiere->enCours());
     EXPECT_EQ(fenetresOvrel().size(), 1u);
