@@ -7,8 +7,9 @@
 #   - Ovrel Studio: its window "Ovrel Studio" shown, then drawn (the sign-in screen's gold title
 #     on the screen); its memory 5 s later; then Return on the sign-in screen, the scripted
 #     browser of the demo (scripts/navigateur-demo.sh) signs in as the demo installer and hands
-#     the return to a second launch, as the desktop does; the fleet page of the studio drawn in
-#     the web view (a green health dot, no sign-in button left); its memory 5 s later;
+#     the return to a second launch, as the desktop does; the native fleet screen drawn (no
+#     sign-in button left); then, the program quit, its next launch signed in: the fleet page of
+#     the studio drawn in the web view (a green health dot); its memory 5 s later;
 #   - Chromium --app on the same fleet page (a session page with a token the script got from the
 #     same sign-in, which sets the web login and leads to the fleet page): its window shown, the
 #     page drawn (the green dot), its memory 5 s later.
@@ -203,13 +204,28 @@ DESKTOP
   pss_connexion=$(memoire_arbre "$pid")
 
   # Sign in: Return on the sign-in screen (the pointer over the window gives it the keyboard).
+  # The installer lands on the native fleet screen: the screen's dark background, without the
+  # sign-in button.
   local appui
   appui=$(date +%s%N)
   timeout 10 xdotool mousemove --window "$fenetre" 200 200 key --clearmodifiers Return
-  ligne=$("$guetteur" --titre '^Ovrel Studio$' --depuis "$t0" --couleur 105,198,144,30 --sans 21,81,155,50 --delai 40) ||
-    { echo "Ovrel Studio, tour $n : page du parc non dessinée ($ligne)" >&2; tail -n 20 "$etat/application.log" >&2; arreter "$pid"; return 1; }
+  ligne=$("$guetteur" --titre '^Ovrel Studio$' --depuis "$t0" --couleur 21,18,16,500000 --sans 21,81,155,50 --delai 40) ||
+    { echo "Ovrel Studio, tour $n : parc natif non dessiné ($ligne)" >&2; tail -n 20 "$etat/application.log" >&2; arreter "$pid"; return 1; }
   parc=$(champ dessinee "$ligne")
   retour_ns=$(cat "$etat/retour.ns" 2>/dev/null || echo "$appui")
+  arreter "$pid"
+
+  # The next launch of the signed-in installer goes straight to the studio's fleet page.
+  local t1 parc_web
+  t1=$(date +%s%N)
+  XDG_CONFIG_HOME="$etat/config" XDG_DATA_HOME="$etat/donnees" XDG_CACHE_HOME="$etat/cache" \
+    OVREL_STUDIO_URL="$studio" OVREL_PROJET="$racine/simulateur/projet-exemple" \
+    setsid "$application" >>"$etat/application.log" 2>&1 &
+  pid=$!
+  echo "$pid" >>"$travail/programmes"
+  ligne=$("$guetteur" --titre '^Ovrel Studio$' --depuis "$t1" --couleur 105,198,144,30 --sans 21,81,155,50 --delai 40) ||
+    { echo "Ovrel Studio, tour $n : page du parc non dessinée au lancement ($ligne)" >&2; tail -n 20 "$etat/application.log" >&2; arreter "$pid"; return 1; }
+  parc_web=$(champ dessinee "$ligne")
   sleep 5
   echo "Ovrel Studio, tour $n, page du parc :" >>"$detail"
   local pss_parc
@@ -219,9 +235,9 @@ DESKTOP
   local depuis_appui depuis_retour
   depuis_appui=$((parc - (appui - t0) / 1000000))
   depuis_retour=$((parc - (retour_ns - t0) / 1000000))
-  printf '%-3s %-12s fenêtre %5s ms, connexion dessinée %5s ms, %s | Entrée→parc %5s ms, retour→parc %5s ms, %s | charge %s\n' \
+  printf '%-3s %-12s fenêtre %5s ms, connexion dessinée %5s ms, %s | Entrée→parc natif %5s ms, retour→parc natif %5s ms | lancement connecté→parc web %5s ms, %s | charge %s\n' \
     "$n" "Ovrel Studio" "$montree" "$dessinee" "$(memoire "$pss_connexion")" \
-    "$depuis_appui" "$depuis_retour" "$(memoire "$pss_parc")" "$charge_avant"
+    "$depuis_appui" "$depuis_retour" "$parc_web" "$(memoire "$pss_parc")" "$charge_avant"
 }
 
 # jeton: a one-time token of the demo installer, by the same sign-in as the application's (the
@@ -271,8 +287,10 @@ noter "Ovrel Studio : $application (GSK_RENDERER=${GSK_RENDERER:-par défaut})"
 if ((avec_chromium)); then noter "Chromium : $(chromium --version 2>/dev/null | head -n1)"; fi
 noter "Temps depuis le lancement du programme ; mémoire : PSS totale des processus, 5 s après l'écran dessiné,"
 noter "et sa part propre (mémoire anonyme et partagée entre ses processus, indépendante des autres programmes)."
-noter "Ovrel Studio : « Entrée→parc » de l'appui sur Entrée (connexion par le navigateur scripté compris) à la page"
-noter "du parc dessinée ; « retour→parc » du second lancement qui rend la connexion à la page dessinée."
+noter "Ovrel Studio : « Entrée→parc natif » de l'appui sur Entrée (connexion par le navigateur scripté compris) à"
+noter "l'écran du parc dessiné ; « retour→parc natif » du second lancement qui rend la connexion à cet écran ;"
+noter "« lancement connecté→parc web » du lancement suivant, connecté, à la page du parc du studio dessinée"
+noter "(à comparer au « parc dessiné » de Chromium)."
 
 echo "Échauffement (non compté)…"
 tour_ovrel 0 >/dev/null

@@ -194,13 +194,21 @@ capturer() {  # name, after a short pause for the drawing to settle
 echo "Captures :"
 capturer 01-connexion
 # The sign-in button is the screen's default: Return probes the cloud and opens the sign-in page
-# in the browser, which signs in as the demo installer; the studio's fleet page follows.
+# in the browser, which signs in as the demo installer; the installer lands on the native fleet
+# screen.
 xdotool mousemove --window "$fenetre" 200 200 key --clearmodifiers Return 2>/dev/null || true
 for _ in $(seq 50); do grep -q '^ovrelstudio:' "$navigation" && break; sleep 0.2; done
+for _ in $(seq 75); do
+  [ "$(grep -a -o 'OVREL ÉCRAN → [a-z]*' "$etat/application.log" | tail -n1)" = "OVREL ÉCRAN → parc" ] && break
+  sleep 0.2
+done
+capturer 02-parc
+# Mes Ovrels (Ctrl+1): the studio's fleet page.
+xdotool mousemove --window "$fenetre" 200 200 key --clearmodifiers ctrl+1 2>/dev/null || true
 sleep 2
-capturer 02-mes-ovrels-web
+capturer 03-mes-ovrels-web
 # The application menu.
 xdotool mousemove --window "$fenetre" 40 10 click 1 2>/dev/null || true
-capturer 03-menu-application
+capturer 04-menu-application
 xdotool key --clearmodifiers Escape 2>/dev/null || true
 resultats

@@ -234,6 +234,7 @@ Erreur appliquerCle(Etat& etat, const std::string& cle, const json::value& v) {
             return "\"connexion_auto\" : compte inconnu " + *s.connexionAuto;
         return std::nullopt;
     }
+    if (cle == "parc_ouvre") return lireTexteOuNul(v, cle, s.parcOuvre);
     if (cle == "duree_jeton_local_s") return lireEntier(v, cle, -86400LL * 365, 86400LL * 3650, s.dureeJetonLocalS);
     if (cle == "duree_session_s") return lireEntier(v, cle, 1, 86400LL * 3650, s.dureeSessionS);
     if (cle == "duree_jeton_tunnel_s") return lireEntier(v, cle, 1, 86400LL * 365, s.dureeJetonTunnelS);
@@ -286,6 +287,7 @@ json::object scenarioEnJson(const Etat& etat) {
     o["sante_parc"] = s.santeParc;
     o["parc_brut"] = s.parcBrut ? json::value(*s.parcBrut) : json::value(nullptr);
     o["connexion_auto"] = s.connexionAuto ? json::value(*s.connexionAuto) : json::value(nullptr);
+    o["parc_ouvre"] = s.parcOuvre ? json::value(*s.parcOuvre) : json::value(nullptr);
     o["duree_jeton_local_s"] = s.dureeJetonLocalS;
     o["duree_session_s"] = s.dureeSessionS;
     o["duree_jeton_tunnel_s"] = s.dureeJetonTunnelS;

@@ -40,6 +40,8 @@ namespace ovrel::simulateur {
 //   "sante_parc"             the fleet document carries its summary
 //   "parc_brut"              fleet document body served as is, or null
 //   "connexion_auto"         account the sign-in page chooses at once, or null
+//   "parc_ouvre"             serial whose "Configurer" link the next fleet page follows by
+//                            itself, as the user's click would (once), or null
 //   "duree_jeton_local_s", "duree_session_s", "duree_jeton_tunnel_s"
 //   "jetons_locaux_refuses"  the boxes refuse every local token
 //   "sante"                  {serial: colour | {"couleur","resume","verbe","anomalies","absente"}}

@@ -69,6 +69,7 @@ struct Scenario {
     bool santeParc = true;                     // the fleet document carries its summary
     std::optional<std::string> parcBrut;       // fleet document body served as is
     std::optional<std::string> connexionAuto;  // the sign-in page answers at once for this account
+    std::optional<std::string> parcOuvre;      // the next fleet page follows this box's "Configurer" link
     std::int64_t dureeJetonLocalS = 7 * 86400;
     std::int64_t dureeSessionS = 8 * 3600;
     std::int64_t dureeJetonTunnelS = 600;

@@ -145,7 +145,7 @@ Reponse actionAnomalie(Etat& etat, const Requete& r, const std::vector<std::stri
     return erreurJson(statut, "la demande n'a pas pu être traitée");
 }
 
-Reponse pageParc(const Etat& etat, const Compte& c) {
+Reponse pageParc(Etat& etat, const Compte& c) {
     std::string lignes;
     if (!c.studio) lignes = "<p class=\"muet\">Ce compte n'a pas de Studio installateur : pas de parc à montrer.</p>";
     for (const auto& b : etat.boxesCloud) {
@@ -160,6 +160,15 @@ Reponse pageParc(const Etat& etat, const Compte& c) {
     }
     Valeurs v;
     v["tete"] = remplir(modelesEmbarques().at("parc_tete.html"), {});
+    // The scenario plays the user's click on one box's "Configurer", once.
+    if (const auto serie = std::exchange(etat.scenario.parcOuvre, std::nullopt)) {
+        const BoxCloud* box = etat.boxCloudParSerie(*serie);
+        if (box)
+            v["tete"] += "<script>addEventListener(\"load\", function () { location.href = " +
+                         json::serialize(json::value("/studio/site/" + box->id + "/configurer?serie=" +
+                                                     encoderRequete(box->serie))) +
+                         "; });</script>";
+    }
     v["organisation"] = c.organisation;
     v["email"] = c.email;
     v["lignes"] = lignes;

@@ -18,6 +18,8 @@ std::unique_ptr<Gtk::MessageDialog> dialogueMessage(Gtk::Window* principale, con
                                                     const std::string& message, Gtk::MessageType genre) {
     auto dialogue = std::make_unique<Gtk::MessageDialog>(titre, false, genre, Gtk::ButtonsType::NONE, true);
     if (principale) dialogue->set_transient_for(*principale);
+    // The title names the window too: the desktop's window list and screen readers show it.
+    dialogue->set_title(titre);
     if (!message.empty()) dialogue->set_secondary_text(message);
     return dialogue;
 }

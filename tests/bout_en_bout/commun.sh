@@ -219,3 +219,102 @@ arreter_application() {
 lancer_application() {
   timeout 30 "$OVREL_STUDIO_EXE" "$@" >>"$OVREL_TRAVAIL/lancements.log" 2>&1
 }
+
+# relancer_application: the program started again (as the user does after quitting), with the
+# test's environment; waits for its window and exports it as OVREL_FENETRE.
+relancer_application() {
+  rm -f "$OVREL_TRAVAIL/application.statut"
+  bash -c '"$1" >>"$2/application.log" 2>&1 & echo $! >"$2/application.pid"; wait $!; echo $? >"$2/application.statut"' \
+    _ "$OVREL_STUDIO_EXE" "$OVREL_TRAVAIL" &
+  OVREL_FENETRE=$(attendre_fenetre 60) || return 1
+  export OVREL_FENETRE
+}
+
+# --- Screens and sign-in ---
+
+# ecran_affiche: the screen the window shows now, as the application's journal names it
+# ("connexion", "parc", "box", "atelier", "web").
+ecran_affiche() {
+  grep -a -o 'OVREL ÉCRAN → [a-z]*' "$OVREL_TRAVAIL/application.log" 2>/dev/null | tail -n1 | sed 's/.*→ //'
+}
+
+# attendre_ecran NAME [SECONDS]: waits until the window shows that screen.
+attendre_ecran() {
+  local fin=$((SECONDS + ${2:-30}))
+  until [ "$(ecran_affiche)" = "$1" ]; do
+    ((SECONDS < fin)) || return 1
+    sleep 0.2
+  done
+}
+
+# dernier_numero: the number of the journal's last request (0 when empty).
+dernier_numero() {
+  local n
+  n=$(journal | tail -n1 | cut -d' ' -f1)
+  echo "${n:-0}"
+}
+
+# appuyer_sur_entree: Return on the window (without a window manager the keyboard goes to the
+# window under the pointer).
+appuyer_sur_entree() {
+  xdo mousemove --window "$OVREL_FENETRE" 200 200
+  xdo key --clearmodifiers Return
+}
+
+# demander_connexion: Return on the sign-in screen until the browser is given a new page; a key
+# pressed before the window took the keyboard is lost, so it is pressed again only when no probe
+# reached the cloud (a second sign-in would replace the first one). Prints that page.
+demander_connexion() {
+  local avant depuis fin encore
+  avant=$(wc -l <"$OVREL_NAVIGATEUR_JOURNAL")
+  depuis=$(($(dernier_numero) + 1))
+  appuyer_sur_entree
+  fin=$((SECONDS + 25))
+  encore=$((SECONDS + 5))
+  until (($(wc -l <"$OVREL_NAVIGATEUR_JOURNAL") > avant)) || ((SECONDS >= fin)); do
+    sleep 0.2
+    if ((SECONDS >= encore)); then
+      encore=$((SECONDS + 5))
+      journal "$depuis" | grep -q ' /sante ' || appuyer_sur_entree
+    fi
+  done
+  (($(wc -l <"$OVREL_NAVIGATEUR_JOURNAL") == avant + 1)) || return 1
+  tail -n1 "$OVREL_NAVIGATEUR_JOURNAL"
+}
+
+# se_connecter ACCOUNT: the whole browser sign-in with that demo account, from the sign-in
+# screen: the browser's page answers at once for the account (the simulator's scenario), and the
+# desktop hands the return address to the running instance.
+se_connecter() {
+  local page reponse retour
+  controle POST /scenario "{\"connexion_auto\": \"$1\"}" >/dev/null || return 1
+  page=$(demander_connexion) || { echo "le navigateur n'a pas reçu la page de connexion" >&2; return 1; }
+  reponse=$(http_brut GET "$page") || return 1
+  [ "$(statut_http "$reponse")" = 302 ] || { echo "page de connexion : HTTP $(statut_http "$reponse")" >&2; return 1; }
+  retour=$(entete_http "$reponse" Location)
+  [[ "$retour" == ovrelstudio://session\?* ]] || { echo "retour inattendu : $retour" >&2; return 1; }
+  lancer_application "$retour"
+}
+
+# action_application NAME: activates one of the application's actions as the desktop does,
+# over the session bus (menu items without a shortcut).
+action_application() {
+  timeout 10 gdbus call --session --dest fr.ovrel.Studio --object-path /fr/ovrel/Studio \
+    --method org.gtk.Actions.Activate "$1" '[]' '{}' >/dev/null
+}
+
+# preferences_ovrel: the keys of the user defaults, one a line.
+preferences_ovrel() {
+  sqlite3 "$XDG_CONFIG_HOME/ovrel-studio/preferences.sqlite" 'SELECT cle FROM preferences ORDER BY cle;'
+}
+
+# cookies_ovrel: how many cookies the shared HTTP jar and the web view's store hold together.
+cookies_ovrel() {
+  local total=0 n f
+  for f in "$XDG_DATA_HOME/ovrel-studio/cookies.sqlite" "$XDG_DATA_HOME/ovrel-studio/cookies-vue-web.sqlite"; do
+    [ -e "$f" ] || continue
+    n=$(sqlite3 "$f" 'SELECT count(*) FROM moz_cookies;') || return 1
+    total=$((total + n))
+  done
+  echo "$total"
+}

@@ -3,9 +3,10 @@
 # cloud's sign-in page in the default browser; the script then plays the browser (it loads that
 # page from the simulator, chooses the demo installer account and follows the cloud back to the
 # application's scheme), and the desktop's second launch of the program with that address hands
-# it to the running instance, whose web view turns the one-time token into a web login and shows
-# the studio. The cloud is reached over HTTPS, as the real one: the login cookie is Secure and
-# comes back, and the update check reached the manifest at its fixed HTTPS address.
+# it to the running instance, whose web view turns the one-time token into a web login; the
+# installer then lands on the native fleet screen. The cloud is reached over HTTPS, as the real
+# one: the login cookie is Secure and comes back, and the update check reached the manifest at
+# its fixed HTTPS address.
 set -euo pipefail
 # shellcheck source=commun.sh
 source "$(dirname "$0")/commun.sh"
@@ -14,26 +15,8 @@ source "$(dirname "$0")/commun.sh"
 hote=${OVREL_BASE_CLOUD#https://}
 hote_re=${hote//./\\.}
 
-# Return on the sign-in screen is its button. Without a window manager the keyboard goes to
-# the window under the pointer. A key pressed before the window took the keyboard is lost: it
-# is pressed again only when no probe reached the cloud (a second sign-in would replace the
-# first one).
-appuyer_sur_entree() {
-  xdo mousemove --window "$OVREL_FENETRE" 200 200
-  xdo key --clearmodifiers Return
-}
-sleep 1
-appuyer_sur_entree
-fin=$((SECONDS + 25))
-encore=$((SECONDS + 5))
-until [ -s "$OVREL_NAVIGATEUR_JOURNAL" ] || ((SECONDS >= fin)); do
-  sleep 0.2
-  if ((SECONDS >= encore)); then
-    encore=$((SECONDS + 5))
-    journal | grep -q ' /sante ' || appuyer_sur_entree
-  fi
-done
-[ -s "$OVREL_NAVIGATEUR_JOURNAL" ] || echec "le navigateur n'a reçu aucune page"
+attendre_ecran connexion 20 || echec "l'écran de connexion n'est pas venu au lancement"
+demander_connexion >/dev/null || echec "le navigateur n'a reçu aucune page (ou plusieurs : $(cat "$OVREL_NAVIGATEUR_JOURNAL"))"
 [ "$(wc -l <"$OVREL_NAVIGATEUR_JOURNAL")" -eq 1 ] || echec "le navigateur a reçu plusieurs pages : $(cat "$OVREL_NAVIGATEUR_JOURNAL")"
 page=$(head -n1 "$OVREL_NAVIGATEUR_JOURNAL")
 debut="$OVREL_BASE_CLOUD/studio/app/connexion?etat="
@@ -102,17 +85,17 @@ maj=$(attendre_requete "^[0-9]+ cloud GET www\\.$domaine_re /studio/maj/linux-na
 [ "$(https_requete "${maj%% *}")" = true ] || echec "le manifeste n'a pas été demandé en HTTPS"
 ok "manifeste de mise à jour demandé en HTTPS : $maj"
 
-# The web container now holds the window: the sign-in screen's blue button is gone and the
-# fleet page of the installer's account is drawn, with the green dot of its healthy box
-# (the simulator's page style).
-page_du_parc() {
-  (($(pixels_proches "$1" 21 81 155) < 50 && $(pixels_proches "$1" 105 198 144) > 30))
-}
-capture=$(capturer_quand connexion-studio 20 page_du_parc) ||
-  echec "la page du parc n'est pas à l'écran ($capture : $(pixels_proches "$capture" 21 81 155) pixels du bouton," \
-    "$(pixels_proches "$capture" 105 198 144) de pastille verte)"
+# The cloud page finished loading with the role still unknown: the application asked the cloud
+# who the user is, and took the installer to the native fleet screen with a fresh local token.
+attendre_requete "^[0-9]+ cloud GET $hote_re /api/moi 200$" 20 >/dev/null || echec "pas de question sur l'utilisateur"
+attendre_ecran parc 30 || echec "l'installateur n'arrive pas au parc natif (écran : $(ecran_affiche))"
+attendre_requete "^[0-9]+ cloud GET $hote_re /studio/jeton-local 200$" 20 >/dev/null || echec "pas de jeton local demandé"
+# The sign-in screen's blue button is gone from the window.
+sans_bouton() { (($(pixels_proches "$1" 21 81 155) < 50)); }
+capture=$(capturer_quand connexion-parc 20 sans_bouton) ||
+  echec "le bouton de connexion reste à l'écran ($capture : $(pixels_proches "$capture" 21 81 155) pixels)"
 [ "$(xdo getwindowname "$OVREL_FENETRE")" = "Ovrel Studio" ] || echec "titre de fenêtre inattendu"
-ok "vue web du studio capturée : $capture"
+ok "installateur au parc natif : $capture"
 
 # Nothing on the way failed on the cloud's side.
 if journal | awk '$NF >= 500' | grep -q .; then echec "requêtes en erreur serveur"; fi

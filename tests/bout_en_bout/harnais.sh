@@ -152,6 +152,8 @@ case "$domaine" in
       echo "127.0.0.1 localhost"
       echo "::1 localhost"
       echo "127.0.0.1 $domaine studio.$domaine www.$domaine auth.$domaine portail.$domaine"
+      # The demo fleet's box behind the tunnel.
+      echo "127.0.0.1 b-ov24a0001.box.$domaine"
     } >"$travail/hosts"
     mount --bind "$travail/hosts" /etc/hosts
     # GLib looks names up family by family with AI_ADDRCONFIG, which finds no IPv4 answer on a
