@@ -40,6 +40,8 @@ void Delegue::ouvrirConnexionOvrel() {
     // The probe of a press just before is on its way (a double click): one sign-in, one page.
     if (sessions_.sondeEnVol()) return;
     // The box finder's browsing stops here too, once local discovery is part of the object.
+    // The account that signs in chooses its screen again.
+    roleRoute_ = false;
 
     RequeteHttp sonde;
     sonde.url = BASE_CLOUD() + "/sante";
@@ -112,6 +114,8 @@ void Delegue::connexionSafariTerminee(const std::optional<std::string>& url,
     // The page sets the web login's cookies; the role check then chooses the screen. A return
     // that comes before the web view exists (the browser was quick, the launch slow) loads once
     // the view is there with the saved cookies.
+    // Whatever took the window meanwhile, the first cloud page of this login asks who the user is.
+    roleRoute_ = false;
     retourAction_ = vivant_.garder([this] { montrerConnexion(); });
     montrerWeb();
     quandVueWebPrete([this, page = *page] {

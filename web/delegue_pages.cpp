@@ -46,8 +46,7 @@ void Delegue::lienDeLApp(const std::string& url, OrigineLien origine) {
 }
 
 bool Delegue::parcConnu() const {
-    // The fleet list in memory joins this with the fleet screen; the stored copy counts already.
-    return ports_.preferences.lire(MemoireParc::CLE_CACHE).has_value();
+    return !parc_.empty() || ports_.preferences.lire(MemoireParc::CLE_CACHE).has_value();
 }
 
 void Delegue::adresseEngagee() {
