@@ -1,10 +1,13 @@
 // The application shell: construction, launch, the screen switches, the back control, menu
 // validation and the window's delegate.
 #include "app/delegue.h"
+
+#include "app/constantes.h"
 #include "connexion/habilitation.h"
 #include "reseau/ouverture_box.h"
 #include "web/scripts_page.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <utility>
@@ -38,6 +41,9 @@ void Delegue::attacherVueWeb(VueWeb* vue) {
     web_->ajouterScript(std::string(SCRIPT_IMPRIMER));
     web_->ecouterMessages(std::string(MESSAGE_IMPRIMER));
     web_->ecouterMessages(std::string(MESSAGE_SESSION));
+    // A signed-in launch shows a page in a moment: the page process starts now, while the saved
+    // session is copied in and the cloud is asked who the user is.
+    if (std::exchange(pageAttendue_, false)) web_->preparer();
     preparerVueWeb();
 }
 
@@ -46,6 +52,10 @@ void Delegue::applicationDidFinishLaunching() {
     // The saved session goes into the web view, which the window may make a moment later: the
     // sign-in screen shows without waiting for the engine.
     restaurationAuLancement_ = true;
+    const auto cookies = ports_.http.cookies();
+    pageAttendue_ = std::any_of(cookies.begin(), cookies.end(),
+                                [](const Cookie& c) { return c.domaine.find(DOMAINE_CLOUD) != std::string::npos; });
+    if (web_ != nullptr && std::exchange(pageAttendue_, false)) web_->preparer();
     preparerVueWeb();
     // The question to the cloud does not need the view (the application's own requests carry
     // the jar's session) and goes at once; a page it opens waits for the view and its session.

@@ -305,6 +305,9 @@ private:
     int effacementsDifferes_ = 0;
     // The launch asked for the saved cookies in the view and the view has not had them yet.
     bool restaurationAuLancement_ = false;
+    // The launch holds a cloud session: its first page process is started as soon as the view
+    // comes.
+    bool pageAttendue_ = false;
     // A step of preparerVueWeb is under way in the view.
     bool preparationVueWeb_ = false;
     // What waits for the view to be ready, in the order asked for.

@@ -7,8 +7,8 @@
 #   - Ovrel Studio: its window "Ovrel Studio" shown, then drawn (the sign-in screen's gold title
 #     on the screen); its memory 5 s later; then Return on the sign-in screen, the scripted
 #     browser of the demo (scripts/navigateur-demo.sh) signs in as the demo installer and hands
-#     the return to a second launch, as the desktop does; the native fleet screen drawn (no
-#     sign-in button left); then, the program quit, its next launch signed in: the fleet page of
+#     the return to a second launch, as the desktop does; the native fleet screen chosen (read
+#     from the application's journal); then, the program quit, its next launch signed in: the fleet page of
 #     the studio drawn in the web view (a green health dot); its memory 5 s later;
 #   - Chromium --app on the same fleet page (a session page with a token the script got from the
 #     same sign-in, which sets the web login and leads to the fleet page): its window shown, the
@@ -204,14 +204,18 @@ DESKTOP
   pss_connexion=$(memoire_arbre "$pid")
 
   # Sign in: Return on the sign-in screen (the pointer over the window gives it the keyboard).
-  # The installer lands on the native fleet screen: the screen's dark background, without the
-  # sign-in button.
-  local appui
+  # The installer lands on the native fleet screen, which looks like the empty web container on
+  # screen: the moment it is chosen is read from the application's journal instead.
+  local appui fin_attente
   appui=$(date +%s%N)
   timeout 10 xdotool mousemove --window "$fenetre" 200 200 key --clearmodifiers Return
-  ligne=$("$guetteur" --titre '^Ovrel Studio$' --depuis "$t0" --couleur 21,18,16,500000 --sans 21,81,155,50 --delai 40) ||
-    { echo "Ovrel Studio, tour $n : parc natif non dessiné ($ligne)" >&2; tail -n 20 "$etat/application.log" >&2; arreter "$pid"; return 1; }
-  parc=$(champ dessinee "$ligne")
+  fin_attente=$((SECONDS + 40))
+  until grep -a -q 'OVREL ÉCRAN → parc' "$etat/application.log"; do
+    ((SECONDS < fin_attente)) ||
+      { echo "Ovrel Studio, tour $n : parc natif non montré" >&2; tail -n 20 "$etat/application.log" >&2; arreter "$pid"; return 1; }
+    sleep 0.01
+  done
+  parc=$((($(date +%s%N) - t0) / 1000000))
   retour_ns=$(cat "$etat/retour.ns" 2>/dev/null || echo "$appui")
   arreter "$pid"
 
@@ -288,7 +292,7 @@ if ((avec_chromium)); then noter "Chromium : $(chromium --version 2>/dev/null | 
 noter "Temps depuis le lancement du programme ; mémoire : PSS totale des processus, 5 s après l'écran dessiné,"
 noter "et sa part propre (mémoire anonyme et partagée entre ses processus, indépendante des autres programmes)."
 noter "Ovrel Studio : « Entrée→parc natif » de l'appui sur Entrée (connexion par le navigateur scripté compris) à"
-noter "l'écran du parc dessiné ; « retour→parc natif » du second lancement qui rend la connexion à cet écran ;"
+noter "l'écran du parc montré (lu dans le journal) ; « retour→parc natif » du second lancement qui rend la connexion à cet écran ;"
 noter "« lancement connecté→parc web » du lancement suivant, connecté, à la page du parc du studio dessinée"
 noter "(à comparer au « parc dessiné » de Chromium)."
 
