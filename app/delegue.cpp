@@ -108,12 +108,14 @@ void Delegue::montrerConnexion() {
     oublierLaFiche();
     // The box finder's browsing and the fleet heartbeat stop here too, once they exist.
     roleRoute_ = false;
+    arreterBattementParc();
     ports_.ecrans.afficher(Ecran::connexion);
 }
 
 void Delegue::montrerAtelier() {
     if (!sortieDeFicheConfirmee()) return;
     oublierLaFiche();
+    arreterBattementParc();
     ports_.ecrans.afficher(Ecran::atelier);
 }
 
@@ -126,11 +128,12 @@ void Delegue::montrerBoxLocales() {
         return;
     }
     majEtiquetteHabilitation();
+    arreterBattementParc();
     ports_.ecrans.afficher(Ecran::box);
 }
 
 void Delegue::montrerWeb() {
-    // The fleet heartbeat stops here, once the fleet screen has one.
+    arreterBattementParc();
     ports_.ecrans.afficher(Ecran::web);
 }
 
@@ -177,8 +180,5 @@ void Delegue::windowWillClose() {
     // The fleet heartbeat, then the box finder's browsing, stop here once they exist.
 }
 
-void Delegue::windowDidMiniaturize() {
-    // The fleet heartbeat stops here once the fleet screen has one.
-}
 
 }  // namespace ovrel

@@ -17,6 +17,7 @@
 #include "connexion/documents.h"
 #include "connexion/session.h"
 #include "connexion/sessions_navigateur.h"
+#include "parc/ecran_parc.h"
 #include "plateforme/dialogues.h"
 #include "plateforme/ecrans.h"
 #include "plateforme/horloge.h"
@@ -35,6 +36,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +53,7 @@ struct PortsDelegue {
     Ecrans& ecrans;
     Systeme& systeme;
     NavigateurConnexion& navigateur;
+    EcranParc& ecranParc;
 };
 
 // The answer to a quit request.
@@ -122,8 +125,13 @@ public:
     bool windowShouldClose();
     void windowWillClose();
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
-    // The window was minimised: the fleet heartbeat stops (once the fleet screen has one).
+    // The window was minimised: the fleet heartbeat stops. Every screen change away from the
+    // fleet screen stops it too.
     void windowDidMiniaturize();
+    // The window was restored: the heartbeat starts again when the fleet screen shows.
+    void windowDidDeminiaturize();
+    // The window became visible or hidden (covered, on another workspace).
+    void windowDidChangeOcclusionState(bool visible);
 
     // --- The fleet in memory ---
 
@@ -135,6 +143,28 @@ public:
     // does not read.
     bool appliquerParc(std::string_view donnees, bool depuisLeCache);
     const std::vector<OvrelParc>& parc() const { return parc_; }
+    // The heartbeat of the fleet screen: a fetch every 30 s and the seen labels every second,
+    // while the window is visible and shows the fleet screen. It fetches at once when the list
+    // is 30 s old or more.
+    void demarrerBattementParc();
+    bool battementParc() const { return minuteurParc_ != nullptr; }
+    // The seen labels of the rows on view; past 90 s without a fresh list, the health is
+    // forgotten.
+    void rafraichirVu();
+    void oublierLaSante();
+    // The fleet screen's header and list, from the fleet state.
+    void majEnteteParc();
+    void majListeParc();
+    // A badge was clicked: its row's anomalies open or close.
+    void basculerAnomalies(const std::string& id);
+    // An anomaly's action button (its index among the actions on screen): a request to the
+    // cloud then a fresh fleet, or a page of the console in the web view.
+    void agirAnomalie(std::size_t action);
+    // The fleet screen's "Actualiser".
+    void actionActualiserParc();
+    // The menu's "Mes Ovrels" and "Le parc sans Internet (dernière liste)".
+    void actionParc() { montrerMesOvrels(); }
+    void actionParcHorsLigne() { montrerParc(true); }
     // The fleet in memory is not fresh: it came from the cache, or the last fetch failed.
     bool parcHorsLigne() const { return parcHorsLigne_; }
 
@@ -285,6 +315,7 @@ private:
     // Brings an attached view to the ready state, one step at a time (a clear asked for before it
     // came, then the launch's cookie copy), then runs what waited for it.
     void preparerVueWeb();
+    void arreterBattementParc();
     // Whether the window shows the web container with an unsecured label sheet in it.
     bool ficheALEcran() const;
 
@@ -327,6 +358,13 @@ private:
     // When the fleet in memory was received (for a cached one, when it was cached); absent: never.
     std::optional<Instant> parcRecuLe_;
     bool chargementParcEnCours_ = false;
+    std::unique_ptr<Minuterie> minuteurParc_;
+    std::unique_ptr<Minuterie> minuteurVu_;
+    // The rows whose anomalies are open, by box id; kept across rebuilds.
+    std::set<std::string> depliees_;
+    // What the rows on screen show: their seen labels and their anomaly actions.
+    std::vector<SuiviVu> suivisVu_;
+    std::vector<ActionSante> actionsAffichees_;
     // The last session renewal acted upon.
     Instant derniereDemandeSession_ = PASSE_LOINTAIN;
     // The label sheet's booklet form was sent; its answer is awaited.

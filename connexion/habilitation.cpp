@@ -75,6 +75,13 @@ std::string texteAvecFuseau(const Preferences& preferences, const Horloge& horlo
 
 }  // namespace
 
+std::string dateJourHeure(double secondes, std::string_view fuseau) {
+    const std::string identifiant(fuseau);
+    FuseauG zone(identifiant.empty() ? g_time_zone_new_local() : g_time_zone_new_identifier(identifiant.c_str()));
+    if (!zone) zone.reset(g_time_zone_new_utc());
+    return dateCourte(secondes, zone.get());
+}
+
 std::string texteHabilitation(const Preferences& preferences, const Horloge& horloge) {
     FuseauG fuseau(g_time_zone_new_local());
     return texteAvecFuseau(preferences, horloge, fuseau.get());

@@ -35,6 +35,10 @@ void effacer(Preferences& preferences);
 
 }  // namespace Habilitation
 
+// "dd/MM à HH:mm" of an instant given in seconds since 1970, in the zone named by its identifier
+// (the local zone when empty, UTC when unknown).
+std::string dateJourHeure(double secondes, std::string_view fuseau = {});
+
 // The status line of the local authorization: "<organisation> — accès local valable jusqu'au
 // dd/MM à HH:mm" while it is valid, the expiry written in the local time zone; otherwise the
 // invitation to sign in again.

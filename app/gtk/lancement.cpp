@@ -64,7 +64,8 @@ void LancementOvrelStudio::demarrer() {
     Gtk::Window::set_default_icon_name(ID_APPLICATION);
 
     delegue_ = std::make_unique<Delegue>(
-        PortsDelegue{*http_, *preferences_, horloge_, *minuteries_, dialogues_, ecrans_, *systeme_, *navigateur_},
+        PortsDelegue{*http_, *preferences_, horloge_, *minuteries_, dialogues_, ecrans_, *systeme_, *navigateur_,
+                     ecranParc_},
         configuration);
 
     construireMenu();

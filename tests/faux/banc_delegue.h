@@ -5,6 +5,7 @@
 #include "app/delegue.h"
 #include "plateforme/preferences_memoire.h"
 #include "tests/faux/dialogues_faux.h"
+#include "tests/faux/ecran_parc_faux.h"
 #include "tests/faux/ecrans_faux.h"
 #include "tests/faux/http_faux.h"
 #include "tests/faux/minuteries_faux.h"
@@ -40,8 +41,10 @@ struct BancDelegue {
     SystemeFaux systeme;
     VueWebFaux vue{minuteries};
     NavigateurFaux navigateur;
+    EcranParcFaux ecranParc;
     std::unique_ptr<Delegue> delegue = std::make_unique<Delegue>(
-        PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur}, Configuration{});
+        PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc},
+        Configuration{});
 
     BancDelegue() { delegue->attacherVueWeb(&vue); }
 

@@ -11,6 +11,7 @@
 #include "plateforme/preferences_memoire.h"
 #include "plateforme/webkit/vue_web_webkit.h"
 #include "tests/faux/dialogues_faux.h"
+#include "tests/faux/ecran_parc_faux.h"
 #include "tests/faux/ecrans_faux.h"
 #include "tests/faux/http_faux.h"
 #include "tests/faux/navigateur_faux.h"
@@ -45,6 +46,7 @@ struct Monde {
     EcransFaux ecrans;
     SystemeFaux systeme;
     NavigateurFaux navigateur;
+    EcranParcFaux ecranParc;
     essais::DossierTemporaire dossier;
     Gtk::Window fenetre;
     std::unique_ptr<VueWebWebKit> web;
@@ -65,7 +67,7 @@ struct Monde {
         fenetre.set_child(*Glib::wrap(web->widget()));
         fenetre.present();
         delegue = std::make_unique<Delegue>(
-            PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur}, Configuration{});
+            PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc}, Configuration{});
         delegue->attacherVueWeb(web.get());
         ecrans.ecran = Ecran::web;
     }
