@@ -21,8 +21,9 @@ constexpr const char* SCRIPT_AVANT_DE_QUITTER = "window.ovrelAvantDeQuitter ? wi
 constexpr std::chrono::milliseconds ATTENTE_AVANT_DE_QUITTER{700};
 
 // The menu actions this object carries out; each flow adds its own as it arrives.
-constexpr std::array<std::string_view, 6> ACTIONS = {"verifierMiseAJourManuelle", "deconnexion", "actionRetour",
-                                                     "actionConnexionOvrel", "actionParc", "recharger"};
+constexpr std::array<std::string_view, 9> ACTIONS = {
+    "verifierMiseAJourManuelle", "deconnexion",          "actionRetour",   "actionConnexionOvrel", "actionParc",
+    "recharger",                 "actionParcHorsLigne", "ouvrirStudioWeb", "actionActualiserParc"};
 }  // namespace
 
 Delegue::Delegue(PortsDelegue p, Configuration configuration)
@@ -177,7 +178,8 @@ bool Delegue::validerElementMenu(std::string_view action) const {
 bool Delegue::windowShouldClose() { return sortieDeFicheConfirmee(); }
 
 void Delegue::windowWillClose() {
-    // The fleet heartbeat, then the box finder's browsing, stop here once they exist.
+    // The box finder's browsing stops here too, once it exists.
+    arreterBattementParc();
 }
 
 

@@ -160,6 +160,13 @@ public:
     // An anomaly's action button (its index among the actions on screen): a request to the
     // cloud then a fresh fleet, or a page of the console in the web view.
     void agirAnomalie(std::size_t action);
+    // A fleet row's open button (the box's index in the fleet): on this network when the box is
+    // seen here, else through the cloud's tunnel, else an explanation.
+    void configurerOvrel(std::size_t indice);
+    // The site's configuration page through the cloud; Retour leads to Mes Ovrels.
+    void ouvrirConfigDistante(const OvrelParc& ovrel);
+    // The studio's home in the web view ("Ajouter un Ovrel"); Retour leads to the fleet screen.
+    void ouvrirStudioWeb();
     // The fleet screen's "Actualiser".
     void actionActualiserParc();
     // The menu's "Mes Ovrels" and "Le parc sans Internet (dernière liste)".

@@ -118,6 +118,8 @@ ListeParcModele modeleListe(const std::vector<OvrelParc>& parc, const std::set<s
         l.alphaDetails = l.ouvrir.actif ? 0.62 : 0.38;
         l.resume = o.sante.resume;
         l.suivi = {i, o.sante.vuLe, o.sante.vuIlYaS};
+        l.vu = libelleVu(o.sante.vuIlYaS);
+        l.couleurVu = couleurVu(!o.sante.vuIlYaS ? EtatVu::jamais : vuPerime(o.sante.vuIlYaS) ? EtatVu::perime : EtatVu::recent);
         for (const AnomalieSante& a : o.sante.anomalies) {
             AnomalieModele m;
             m.couleur = a.couleur;

@@ -103,6 +103,8 @@ struct LigneParcModele {
     std::string cleRecherche;
     BoutonOuvrir ouvrir;
     PastilleModele pastille;
+    std::string vu;       // the seen label as the document gives it, until the next refresh
+    Couleur couleurVu;
     std::string details;
     double alphaDetails = 0.62;  // of white level 0.94; 0.38 when the box cannot be opened
     std::string resume;

@@ -22,10 +22,16 @@ std::string nombre(double valeur) {
     return std::string(tampon, fin);
 }
 
-std::string css(const Couleur& couleur) {
+}  // namespace
+
+std::string cssCouleur(const Couleur& couleur) {
     return "rgba(" + nombre(couleur.rouge * 255) + "," + nombre(couleur.vert * 255) + "," +
            nombre(couleur.bleu * 255) + "," + nombre(couleur.alpha) + ")";
 }
+
+namespace {
+
+std::string css(const Couleur& couleur) { return cssCouleur(couleur); }
 
 std::string nomPage(Ecran ecran) { return std::string(EcransGtk::nom(ecran)); }
 
@@ -40,7 +46,7 @@ std::string feuilleDeStyleOvrel() {
            ".ovrel-connexion { padding: 6px 20px; font-size: 14px; border-radius: 7px; }\n"
            ".ovrel-explication { font-size: 11.5px; color: " + css(TEXTE_MUET) + "; }\n"
            "button.ovrel-hors-ligne { color: " + css(TEINTE_HORS_LIGNE) + "; }\n"
-           ".ovrel-barre-web { background-color: " + css(FOND_BARRE_WEB) + "; }\n";
+           ".ovrel-barre-web { background-color: " + css(FOND_BARRE_WEB) + "; }\n" + feuilleDeStyleParc();
 }
 
 void installerStyleOvrel() {
@@ -139,7 +145,7 @@ FenetreOvrel::FenetreOvrel(const Glib::RefPtr<Gtk::Application>& application, co
     if (geometrie.maximisee) maximize();
     set_show_menubar(true);
 
-    for (Gtk::Box* vide : {&vueParc_, &vueBox_, &vueAtelier_}) vide->add_css_class("ovrel-ecran");
+    for (Gtk::Box* vide : {&vueBox_, &vueAtelier_}) vide->add_css_class("ovrel-ecran");
     // The rest of the box screen (its list, its buttons) comes with the discovery of this network.
     vueBox_.set_orientation(Gtk::Orientation::VERTICAL);
     etiquetteHabilitation_.set_margin(14);
@@ -228,8 +234,10 @@ void FenetreOvrel::suivreEtat() {
                          const bool miniaturisee =
                              gdk_toplevel_get_state(GDK_TOPLEVEL(objet)) & GDK_TOPLEVEL_STATE_MINIMIZED;
                          const bool devient = miniaturisee && !fenetre->miniaturisee_;
+                         const bool redevient = !miniaturisee && fenetre->miniaturisee_;
                          fenetre->miniaturisee_ = miniaturisee;
                          if (devient && fenetre->miniaturisation_) fenetre->miniaturisation_();
+                         if (redevient && fenetre->restauration_) fenetre->restauration_();
                      }),
                      this);
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "app/gtk/geometrie_fenetre.h"
+#include "app/gtk/vue_parc.h"
 
 #include <gtkmm.h>
 
@@ -16,7 +17,9 @@
 
 namespace ovrel {
 
-// The application's style sheet: identity colours, the sign-in screen's fonts and the web bar.
+// A colour as the style sheet writes it.
+std::string cssCouleur(const Couleur& couleur);
+// The application's style sheet: identity colours, the screens' fonts and the web bar.
 std::string feuilleDeStyleOvrel();
 // Installs it for the whole display (once).
 void installerStyleOvrel();
@@ -66,6 +69,7 @@ public:
     Gtk::Stack& pile() { return pile_; }
     VueConnexion& vueConnexion() { return vueConnexion_; }
     ConteneurWeb& conteneurWeb() { return conteneurWeb_; }
+    VueParc& vueParc() { return vueParc_; }
     // The local authorization's status line on the screen of this network's boxes.
     Gtk::Label& etiquetteHabilitation() { return etiquetteHabilitation_; }
 
@@ -73,6 +77,8 @@ public:
     GeometrieFenetre geometrie() const;
     // Runs each time the window becomes minimised.
     void surMiniaturisation(std::function<void()> action) { miniaturisation_ = std::move(action); }
+    // Runs each time the window stops being minimised.
+    void surRestauration(std::function<void()> action) { restauration_ = std::move(action); }
     // Runs `action` once, from the main loop, after the window's first frame has been drawn on
     // its mapped surface: work that would delay that frame (the web engine's start) waits for it.
     // A second call replaces an action that has not run yet; it never runs once the window is
@@ -95,12 +101,13 @@ private:
 
     Gtk::Stack pile_;
     VueConnexion vueConnexion_;
-    Gtk::Box vueParc_;
+    VueParc vueParc_;
     Gtk::Box vueBox_;
     Gtk::Label etiquetteHabilitation_;
     Gtk::Box vueAtelier_;
     ConteneurWeb conteneurWeb_;
     std::function<void()> miniaturisation_;
+    std::function<void()> restauration_;
     bool miniaturisee_ = false;
 };
 

@@ -198,14 +198,14 @@ void LancementOvrelStudio::construireMenu() {
     ajouterAction("coller", [this] { edition("clipboard.paste", WEBKIT_EDITING_COMMAND_PASTE); });
     ajouterAction("toutSelectionner", [this] { edition("selection.select-all", WEBKIT_EDITING_COMMAND_SELECT_ALL); });
 
-    // "Navigation": the native fleet screen comes with the fleet loading work, the workshop
-    // with the workshop list, the local boxes and the web spaces with the local box screen;
-    // until then the application object keeps them disabled.
-    ajouterActionDelegue("actionParc", [this] { delegue_->montrerMesOvrels(); });
+    // "Navigation": the workshop comes with the workshop list, the local boxes and the console
+    // with the local box screen; until then the application object keeps them disabled.
+    ajouterActionDelegue("actionParc", [this] { delegue_->actionParc(); });
+    ajouterActionDelegue("actionParcHorsLigne", [this] { delegue_->actionParcHorsLigne(); });
+    ajouterActionDelegue("ouvrirStudioWeb", [this] { delegue_->ouvrirStudioWeb(); });
+    ajouterActionDelegue("actionActualiserParc", [this] { delegue_->actionActualiserParc(); });
     ajouterActionDelegue("recharger", [this] { delegue_->recharger(); });
-    for (const char* nom : {"actionParcHorsLigne", "montrerAtelier", "montrerBoxLocales", "ouvrirStudioWeb",
-                            "ouvrirConsole"})
-        ajouterActionDelegue(nom, [] {});
+    for (const char* nom : {"montrerAtelier", "montrerBoxLocales", "ouvrirConsole"}) ajouterActionDelegue(nom, [] {});
 
     // "Fenêtre"
     ajouterAction("reduire", [this] { miniaturiser(); });
@@ -222,6 +222,23 @@ void LancementOvrelStudio::construireFenetre() {
     fenetre_->vueConnexion().boutonConnexion().set_action_name("app.actionConnexionOvrel");
     fenetre_->vueConnexion().boutonHorsLigne().set_action_name("app.montrerBoxLocales");
     fenetre_->conteneurWeb().boutonRetour().set_action_name("app.actionRetour");
+    VueParc& parc = fenetre_->vueParc();
+    parc.boutonActualiser().set_action_name("app.actionActualiserParc");
+    parc.boutonAjouter().set_action_name("app.ouvrirStudioWeb");
+    parc.boutonReseau().set_action_name("app.montrerBoxLocales");
+    parc.surConfigurer = [this](std::size_t indice) {
+        if (delegue_) delegue_->configurerOvrel(indice);
+    };
+    parc.surBasculer = [this](const std::string& id) {
+        if (delegue_) delegue_->basculerAnomalies(id);
+    };
+    parc.surAgir = [this](std::size_t action) {
+        if (delegue_) delegue_->agirAnomalie(action);
+    };
+    parc.surNouvellesLignes = [this] {
+        if (delegue_) delegue_->rafraichirVu();
+    };
+    ecranParc_.attacher(&parc);
 
     ecrans_.attacher(*fenetre_, fenetre_->pile(), &fenetre_->etiquetteHabilitation());
     ecrans_.surChangement([this](Ecran ecran) {
@@ -235,6 +252,16 @@ void LancementOvrelStudio::construireFenetre() {
     fenetre_->signal_close_request().connect([this] { return fermetureDemandee(); }, false);
     fenetre_->surMiniaturisation([this] {
         if (delegue_) delegue_->windowDidMiniaturize();
+    });
+    fenetre_->surRestauration([this] {
+        if (delegue_) delegue_->windowDidDeminiaturize();
+    });
+    // Hidden ("Masquer Ovrel Studio") or shown again: the heartbeat follows what can be seen.
+    fenetre_->signal_hide().connect([this] {
+        if (delegue_) delegue_->windowDidChangeOcclusionState(false);
+    });
+    fenetre_->signal_show().connect([this] {
+        if (delegue_) delegue_->windowDidChangeOcclusionState(true);
     });
     fenetre_->present();
 }

@@ -81,16 +81,8 @@ private:
     std::unique_ptr<NavigateurGio> navigateur_;
     DialoguesGtk dialogues_;
     EcransGtk ecrans_;
-    // The fleet screen's list is not drawn yet: its view comes next. Until then the application
-    // object keeps the fleet's state and the window shows the screen empty.
-    struct EcranParcNonConstruit final : EcranParc {
-        bool construit() const override { return false; }
-        void afficherEntete(const EnteteParcModele&) override {}
-        void afficherListe(const ListeParcModele&) override {}
-        std::vector<std::size_t> lignesVisibles() const override { return {}; }
-        void afficherVus(const std::vector<AffichageVu>&) override {}
-        void actionEnCours(std::size_t, bool) override {}
-    } ecranParc_;
+    // The fleet screen, as the application object's port: the window comes after the object.
+    EcranParcGtk ecranParc_;
     std::unique_ptr<VueWebWebKit> web_;
     std::unique_ptr<FenetreOvrel> fenetre_;
     std::unique_ptr<Gtk::AboutDialog> aPropos_;

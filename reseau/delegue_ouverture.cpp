@@ -1,0 +1,50 @@
+// Opening a box from the fleet: on this network when it is seen here, through the cloud's tunnel
+// when it is connected to it; and the web studio's home.
+#include "app/constantes.h"
+#include "app/delegue.h"
+#include "plateforme/adresse.h"
+#include "reseau/ouverture_box.h"
+
+#include <chrono>
+
+namespace ovrel {
+
+namespace {
+constexpr std::chrono::seconds DELAI_PAGE{60};
+}  // namespace
+
+void Delegue::configurerOvrel(std::size_t indice) {
+    if (indice >= parc_.size()) return;
+    const OvrelParc ovrel = parc_[indice];
+    // A box seen on this network opens there first, once the discovery is part of the object.
+    if (ovrel.enLigne) {
+        ouvrirConfigDistante(ovrel);
+        return;
+    }
+    alerte("Ovrel injoignable", "« " + ovrel.nom + " » n'est ni sur ce réseau, ni relié au tunnel sécurisé.\n" +
+                                    "Vérifiez qu'il est alimenté et connecté, puis actualisez.");
+}
+
+void Delegue::ouvrirConfigDistante(const OvrelParc& ovrel) {
+    if (!sortieDeFicheConfirmee()) return;
+    const auto adresse = urlConfigDistante(ovrel.id);
+    if (!adresse) return;
+    retourAction_ = vivant_.garder([this] { montrerMesOvrels(); });
+    montrerWeb();
+    quandVueWebPrete([this, page = *adresse] {
+        if (web_ != nullptr) web_->charger(page, DELAI_PAGE);
+    });
+}
+
+void Delegue::ouvrirStudioWeb() {
+    if (!sortieDeFicheConfirmee()) return;
+    if (!analyserAdresse(URL_STUDIO())) return;
+    roleRoute_ = true;
+    retourAction_ = vivant_.garder([this] { montrerParc(true); });
+    montrerWeb();
+    quandVueWebPrete([this] {
+        if (web_ != nullptr) web_->charger(URL_STUDIO(), DELAI_PAGE);
+    });
+}
+
+}  // namespace ovrel
