@@ -42,6 +42,13 @@ namespace ovrel::simulateur {
 //   "connexion_auto"         account the sign-in page chooses at once, or null
 //   "parc_ouvre"             serial whose "Configurer" link the next fleet page follows by
 //                            itself, as the user's click would (once), or null
+//   "horloge_parc"           seconds since 1970 at which the fleet's clock stands still (its
+//                            "calcule_le" and seen ages), or null: the system's clock
+//   "parc_genere"            the installers' fleet is that many generated boxes (at most 20000),
+//                            or 0 or null: the usual boxes
+//   "serie_changeante"       id or serial of a box listed in the fleet whose "serie" ends in
+//                            "-B" every other answer of the fleet document (the true one
+//                            first), or null
 //   "duree_jeton_local_s", "duree_session_s", "duree_jeton_tunnel_s"
 //   "jetons_locaux_refuses"  the boxes refuse every local token
 //   "sante"                  {serial: colour | {"couleur","resume","verbe","anomalies","absente"}}

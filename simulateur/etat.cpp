@@ -64,7 +64,7 @@ std::vector<long> nombresDeVersion(std::string_view v) {
 }
 
 BoxCloud boxCloud(std::string nom, std::string serie, std::string empreinte, std::string statut, bool dansParc,
-                  bool enLigne, std::string version, std::string remise, std::int64_t vuIlYaS) {
+                  bool enLigne, std::string version, std::string remise, Instant vu) {
     BoxCloud b;
     b.id = nouvelUuid();
     b.nom = std::move(nom);
@@ -75,7 +75,7 @@ BoxCloud boxCloud(std::string nom, std::string serie, std::string empreinte, std
     b.enLigne = enLigne;
     b.version = std::move(version);
     b.remise = std::move(remise);
-    b.vuIlYaS = vuIlYaS;
+    b.vu = vu;
     return b;
 }
 
@@ -94,7 +94,209 @@ BoxLocale boxLocaleDe(std::string role, GenreBox genre, std::string nomService, 
     return b;
 }
 
+Instant instantDe(std::int64_t secondes) { return Instant(std::chrono::seconds(secondes)); }
+
+// How long before the answer's second a box last heard from at `vuS` was seen. Never negative:
+// a fleet clock set back does not show boxes seen in the future.
+std::int64_t ageVu(std::int64_t vuS, std::int64_t maintenantS) { return std::max<std::int64_t>(0, maintenantS - vuS); }
+
+// The seen date is the answer's second minus the age, so that "calcule_le" minus "vu_le" is
+// "vu_il_y_a_s" to the second.
+std::string dateVu(std::int64_t vuS, std::int64_t maintenantS) {
+    return dateIso(instantDe(maintenantS - ageVu(vuS, maintenantS)));
+}
+
+// A box of the fleet document with its seen values left as a mark. The generated fleet is
+// serialized once with it and cut there: the seen values are the only part of a box that
+// changes with time. Its texts are all ours, so the mark is found nowhere else.
+constexpr std::string_view MARQUE_VU = "\x01";
+constexpr std::string_view MARQUE_VU_JSON = R"("vu_le":"\u0001","vu_il_y_a_s":0)";
+
+json::object objetParc(const BoxCloud& b) {
+    json::object o;
+    o["id"] = b.id;
+    o["nom"] = b.nom;
+    o["serie"] = b.serie;
+    o["en_ligne"] = b.enLigne;
+    o["version"] = b.version;
+    o["remise"] = b.remise;
+    o["vu_le"] = MARQUE_VU;
+    o["vu_il_y_a_s"] = 0;
+    if (!b.sante.absente) {
+        json::object s;
+        s["couleur"] = b.sante.couleur;
+        s["resume"] = b.sante.resume;
+        if (b.sante.verbe) s["verbe"] = *b.sante.verbe;
+        s["anomalies"] = b.sante.anomalies;
+        o["sante"] = std::move(s);
+    }
+    return o;
+}
+
+// The serialized boxes cut at each mark: one more piece than boxes.
+std::vector<std::string> decouperAuxVus(const std::string& texte) {
+    std::vector<std::string> morceaux;
+    std::size_t debut = 0;
+    for (auto i = texte.find(MARQUE_VU_JSON); i != std::string::npos; i = texte.find(MARQUE_VU_JSON, debut)) {
+        morceaux.push_back(texte.substr(debut, i - debut));
+        debut = i + MARQUE_VU_JSON.size();
+    }
+    morceaux.push_back(texte.substr(debut));
+    return morceaux;
+}
+
+std::string recoller(const std::vector<std::string>& morceaux, const std::vector<std::int64_t>& vusS,
+                     std::int64_t maintenantS, std::size_t taille) {
+    std::string r;
+    r.reserve(taille + vusS.size() * 64);
+    r += morceaux.front();
+    for (std::size_t i = 0; i < vusS.size() && i + 1 < morceaux.size(); ++i) {
+        r += R"("vu_le":")";
+        r += dateVu(vusS[i], maintenantS);
+        r += R"(","vu_il_y_a_s":)";
+        r += std::to_string(ageVu(vusS[i], maintenantS));
+        r += morceaux[i + 1];
+    }
+    return r;
+}
+
+json::object resumeParc(const std::array<std::int64_t, 5>& parCouleur, std::int64_t total) {
+    json::object s;
+    for (std::size_t i = 0; i < COULEURS.size(); ++i) s[COULEURS[i]] = parCouleur[i];
+    s["attention"] = parCouleur[2] + parCouleur[3] + parCouleur[4];
+    s["total"] = total;
+    return s;
+}
+
+// --- The generated fleet's pattern ---
+// Everything but the seen instants follows from the box's number, so that a box can be found
+// again from its id or serial without keeping 20,000 of them, and so that the counts of a size
+// can be foreseen: the colours repeat every ten boxes.
+
+constexpr std::array<std::string_view, 10> MOTIF_COULEURS{"vert",  "vert", "jaune", "vert",  "orange",
+                                                          "vert",  "gris", "jaune", "rouge", "vert"};
+constexpr std::array<std::string_view, 4> VERSIONS_GENEREES{"0.82.1", "0.82.0", "0.81.3", "0.80.2"};
+constexpr std::array<std::string_view, 4> REMISES_GENEREES{"faite", "faite", "a_faire", "en_attente"};
+constexpr std::string_view PREFIXE_ID_GENERE = "9e000000-0000-4000-8000-";
+constexpr std::string_view PREFIXE_SERIE_GENEREE = "OV26G";
+
+struct ModeleAnomalie {
+    std::string_view cle;
+    std::string_view couleur;
+    std::string_view titre;
+    std::string_view detail;
+    std::string_view libelle;
+    std::string_view geste;  // the endpoint its action calls by POST; empty: a page to open
+    bool absolue;            // the action names the studio with its scheme and host
+};
+
+constexpr std::array<ModeleAnomalie, 6> ANOMALIES_GENEREES{{
+    {"sonde-batterie", "jaune", "Pile faible — sonde", "La pile d'une sonde tiendra encore une dizaine de jours.",
+     "Relancer la sonde", "relancer", false},
+    {"mise-a-jour", "jaune", "Mise à jour en attente", "", "Voir la mise à jour", "", false},
+    {"sauvegarde-ancienne", "orange", "Sauvegarde en retard", "La dernière sauvegarde date de plusieurs jours.",
+     "Voir la sauvegarde", "", false},
+    {"stockage-plein", "orange", "Stockage presque plein", "Il reste moins de 5 % de place pour les journaux.",
+     "Purger les journaux", "purger", false},
+    {"hors-ligne", "rouge", "Ovrel hors ligne", "L'Ovrel ne parle plus au cloud.", "Tenter un réveil", "reveiller",
+     true},
+    {"alarme-technique", "rouge", "Alarme technique", "Un détecteur signale un défaut.", "Voir l'alarme", "", false},
+}};
+
+std::string numerote(std::string_view prefixe, int largeur, int i) {
+    char chiffres[16];
+    std::snprintf(chiffres, sizeof chiffres, "%0*d", largeur, i);
+    return std::string(prefixe) + chiffres;
+}
+
+std::string resumeGenere(std::string_view couleur) {
+    if (couleur == "gris") return "Pas encore en service.";
+    if (couleur == "jaune") return "À surveiller cette semaine.";
+    if (couleur == "orange") return "À vérifier aujourd'hui.";
+    if (couleur == "rouge") return "Intervention requise : appelez le client.";
+    return "Tout va bien.";
+}
+
+// Box `i` (from 1) of a generated fleet made at `t`; `base` prefixes the actions that name the
+// studio absolutely. A box of a colour of concern has one to three anomalies: the first of its
+// colour, the others no worse, so that its colour is the worst of them.
+BoxCloud boxGenereeNumero(int i, Instant t, const std::string& base) {
+    BoxCloud b;
+    b.id = numerote(PREFIXE_ID_GENERE, 12, i);
+    b.nom = numerote("Maison ", 5, i);
+    b.serie = numerote(PREFIXE_SERIE_GENEREE, 5, i);
+    const std::string_view couleur = MOTIF_COULEURS[static_cast<std::size_t>(i) % MOTIF_COULEURS.size()];
+    const int rang = rangCouleur(couleur);
+    const int voulues = rang >= rangCouleur("jaune") ? 1 + (i / 10) % 3 : 0;
+    std::vector<const ModeleAnomalie*> choisies;
+    int memeCouleur = 0;
+    for (const auto& m : ANOMALIES_GENEREES)
+        if (m.couleur == couleur && memeCouleur++ == (i / 10) % 2) choisies.push_back(&m);
+    for (const auto& m : ANOMALIES_GENEREES)
+        if (static_cast<int>(choisies.size()) < voulues && rangCouleur(m.couleur) <= rang &&
+            std::find(choisies.begin(), choisies.end(), &m) == choisies.end())
+            choisies.push_back(&m);
+    const bool horsLigne =
+        std::any_of(choisies.begin(), choisies.end(), [](const ModeleAnomalie* m) { return m->cle == "hors-ligne"; });
+
+    b.statut = couleur == "gris" ? "suspendu" : "en_service";
+    b.dansParc = true;
+    b.enLigne = couleur != "gris" && !horsLigne && i % 13 != 0;
+    b.version = std::string(VERSIONS_GENEREES[static_cast<std::size_t>(i / 3) % VERSIONS_GENEREES.size()]);
+    b.remise = couleur == "gris" ? "en_attente"
+                                 : std::string(REMISES_GENEREES[static_cast<std::size_t>(i / 7) % REMISES_GENEREES.size()]);
+    const std::int64_t ageS = couleur == "gris" ? 86400LL * (1 + i % 20)
+                              : !b.enLigne      ? 3600 + (i * 97LL) % 86400
+                                                : 5 + (i * 37LL) % 900;
+    b.vu = t - std::chrono::seconds(ageS);
+
+    for (std::size_t k = 0; k < choisies.size(); ++k) {
+        const ModeleAnomalie& m = *choisies[k];
+        auto a = anomalie(m.cle, m.couleur, m.titre, m.detail);
+        const auto minutes = std::chrono::minutes(10 + (i * 7LL + static_cast<long long>(k) * 131) % 5000);
+        a["depuis"] = dateIso(m.cle == "hors-ligne" ? b.vu : t - minutes);
+        const std::string cle(m.cle);
+        if (m.geste.empty())
+            a["action"] = action(m.libelle, "/studio/site/" + b.id + "/reparer?cle=" + cle, "get");
+        else
+            a["action"] = action(m.libelle,
+                                 (m.absolue ? base : std::string()) + "/studio/api/sites/" + b.id + "/anomalies/" + cle +
+                                     "/" + std::string(m.geste),
+                                 "post");
+        b.sante.anomalies.push_back(std::move(a));
+    }
+    b.sante.couleur = couleur == "gris" ? "gris" : couleurDesAnomalies(b.sante.anomalies);
+    b.sante.resume = resumeGenere(couleur);
+    return b;
+}
+
+// The number of a generated box named by id or serial, in their exact generated forms.
+std::optional<int> numeroGenere(std::string_view idOuSerie) {
+    const bool parId = idOuSerie.substr(0, PREFIXE_ID_GENERE.size()) == PREFIXE_ID_GENERE;
+    const std::string serie = serieComparable(idOuSerie);
+    if (!parId && serie.compare(0, PREFIXE_SERIE_GENEREE.size(), PREFIXE_SERIE_GENEREE) != 0) return std::nullopt;
+    const std::string_view chiffres = parId ? idOuSerie.substr(PREFIXE_ID_GENERE.size())
+                                            : std::string_view(serie).substr(PREFIXE_SERIE_GENEREE.size());
+    int i = 0;
+    const auto [fin, err] = std::from_chars(chiffres.data(), chiffres.data() + chiffres.size(), i);
+    if (err != std::errc() || fin != chiffres.data() + chiffres.size() || i < 1) return std::nullopt;
+    const bool exact =
+        parId ? idOuSerie == numerote(PREFIXE_ID_GENERE, 12, i) : serie == numerote(PREFIXE_SERIE_GENEREE, 5, i);
+    return exact ? std::optional<int>(i) : std::nullopt;
+}
+
 }  // namespace
+
+// The generated fleet, serialized once: the "ovrels" array cut around each box's seen values,
+// which are the only part computed again for every answer.
+struct ParcGenere {
+    int nombre = 0;
+    Instant genereLe;
+    std::vector<std::string> morceaux;  // nombre + 1 pieces
+    std::size_t taille = 0;             // of the pieces together
+    std::vector<std::int64_t> vusS;     // when each box was last heard from, seconds since 1970
+    std::array<std::int64_t, 5> parCouleur{};
+};
 
 std::optional<Panne> lirePanne(const json::value& valeur) {
     if (const auto* n = valeur.if_int64()) {
@@ -195,12 +397,14 @@ void Etat::peuplerComptes() {
 
 void Etat::peuplerCloud() {
     boxesCloud.clear();
-    const Instant t = maintenant();
+    const Instant t = horlogeParc();
+    // The configured ages are how long before the start each box was last heard from.
+    const auto ilYa = [t](std::int64_t s) { return t - std::chrono::seconds(s); };
 
-    BoxCloud durand = boxCloud("Maison Durand", "OV24A0001", "5d41402abc4b", "en_service", true, true, "0.82.1", "faite", 12);
+    BoxCloud durand = boxCloud("Maison Durand", "OV24A0001", "5d41402abc4b", "en_service", true, true, "0.82.1", "faite", ilYa(12));
     durand.sante.resume = "Tout va bien.";
 
-    BoxCloud pins = boxCloud("Gîte des Pins", "OV24A0002", "7d793037a076", "en_stock", true, true, "0.82.1", "a_faire", 25);
+    BoxCloud pins = boxCloud("Gîte des Pins", "OV24A0002", "7d793037a076", "en_stock", true, true, "0.82.1", "a_faire", ilYa(25));
     pins.code = nouveauCode();
     {
         auto a = anomalie("sonde-batterie", "jaune", "Pile faible — sonde du séjour",
@@ -211,7 +415,7 @@ void Etat::peuplerCloud() {
         pins.sante.resume = "Une pile à changer cette semaine.";
     }
 
-    BoxCloud martin = boxCloud("Cabinet Martin", "OV23C0417", "b6589fc6ab0d", "en_service", true, true, "0.81.3", "faite", 40);
+    BoxCloud martin = boxCloud("Cabinet Martin", "OV23C0417", "b6589fc6ab0d", "en_service", true, true, "0.81.3", "faite", ilYa(40));
     {
         auto a = anomalie("sauvegarde-ancienne", "orange", "Sauvegarde en retard",
                           "La dernière sauvegarde date de trois jours.");
@@ -225,7 +429,7 @@ void Etat::peuplerCloud() {
         martin.sante.resume = "Sauvegarde à vérifier aujourd'hui.";
     }
 
-    BoxCloud leroy = boxCloud("Atelier Leroy", "OV23C0533", "356a192b7913", "en_service", true, false, "0.80.2", "faite", 7260);
+    BoxCloud leroy = boxCloud("Atelier Leroy", "OV23C0533", "356a192b7913", "en_service", true, false, "0.80.2", "faite", ilYa(7260));
     {
         auto a = anomalie("hors-ligne", "rouge", "Ovrel hors ligne",
                           "L'Ovrel ne parle plus au cloud depuis deux heures.");
@@ -236,11 +440,11 @@ void Etat::peuplerCloud() {
         leroy.sante.resume = "Injoignable : appelez le client.";
     }
 
-    BoxCloud morel = boxCloud("Chalet Morel", "OV22B0090", "da4b9237bacc", "suspendu", true, false, "0.74.0", "en_attente", 86400 * 4);
+    BoxCloud morel = boxCloud("Chalet Morel", "OV22B0090", "da4b9237bacc", "suspendu", true, false, "0.74.0", "en_attente", ilYa(86400 * 4));
     morel.sante.couleur = "gris";
     morel.sante.resume = "Pas encore en service.";
 
-    BoxCloud rossi = boxCloud("Villa Rossi", "OV24A0003", "77de68daecd8", "reinitialise", false, false, "0.82.0", "a_faire", 86400 * 12);
+    BoxCloud rossi = boxCloud("Villa Rossi", "OV24A0003", "77de68daecd8", "reinitialise", false, false, "0.82.0", "a_faire", ilYa(86400 * 12));
     rossi.code = nouveauCode();
     rossi.sante.couleur = "gris";
 
@@ -381,6 +585,52 @@ BoxLocale* Etat::boxLocale(std::string_view role) {
     return nullptr;
 }
 
+Instant Etat::horlogeParc() const { return scenario.horlogeParc ? instantDe(*scenario.horlogeParc) : maintenant(); }
+
+void Etat::genererParc(int nombre) {
+    if (nombre <= 0) {
+        scenario.parcGenere.reset();
+        return;
+    }
+    if (scenario.parcGenere && scenario.parcGenere->nombre == nombre) return;
+    auto parc = std::make_shared<ParcGenere>();
+    parc->nombre = nombre;
+    parc->genereLe = horlogeParc();
+    const std::string base = baseCloud();
+    json::array ovrels;
+    ovrels.reserve(static_cast<std::size_t>(nombre));
+    parc->vusS.reserve(static_cast<std::size_t>(nombre));
+    for (int i = 1; i <= nombre; ++i) {
+        const BoxCloud b = boxGenereeNumero(i, parc->genereLe, base);
+        ovrels.push_back(objetParc(b));
+        parc->vusS.push_back(secondesDepuis1970(b.vu));
+        ++parc->parCouleur[static_cast<std::size_t>(rangCouleur(b.sante.couleur))];
+    }
+    parc->morceaux = decouperAuxVus(json::serialize(ovrels));
+    for (const auto& m : parc->morceaux) parc->taille += m.size();
+    scenario.parcGenere = std::move(parc);
+}
+
+int Etat::tailleParcGenere() const { return scenario.parcGenere ? scenario.parcGenere->nombre : 0; }
+
+std::optional<BoxCloud> Etat::boxGeneree(std::string_view idOuSerie) const {
+    const auto& parc = scenario.parcGenere;
+    const auto i = parc ? numeroGenere(idOuSerie) : std::nullopt;
+    if (!i || *i > parc->nombre) return std::nullopt;
+    return boxGenereeNumero(*i, parc->genereLe, baseCloud());
+}
+
+std::optional<std::string> Etat::serieDuParc(std::string_view idOuSerie) const {
+    if (scenario.parcGenere) {
+        const auto b = boxGeneree(idOuSerie);
+        return b ? std::optional<std::string>(b->serie) : std::nullopt;
+    }
+    const std::string serie = serieComparable(idOuSerie);
+    for (const auto& b : boxesCloud)
+        if (b.dansParc && (b.id == idOuSerie || (!serie.empty() && serieComparable(b.serie) == serie))) return b.serie;
+    return std::nullopt;
+}
+
 // --- Documents ---
 
 std::string Etat::documentMoi(const Compte& compte) const {
@@ -399,48 +649,55 @@ std::string Etat::documentJetonLocal(const JetonEmis& jeton, const Compte& compt
     return json::serialize(o);
 }
 
-std::string Etat::documentParc(const Compte& compte) const {
-    const Instant t = maintenant();
+std::string Etat::documentParc(const Compte& compte) {
+    const Instant t = horlogeParc();
+    const std::int64_t maintenantS = secondesDepuis1970(t);
+    const ParcGenere* genere = scenario.parcGenere.get();
     json::array ovrels;
-    std::array<std::int64_t, 5> comptesCouleur{};
+    std::array<std::int64_t, 5> parCouleur{};
     std::int64_t total = 0;
+    if (genere) {
+        parCouleur = genere->parCouleur;
+        total = genere->nombre;
+    }
     for (const auto& b : boxesCloud) {
-        if (!b.dansParc) continue;
+        if (genere || !b.dansParc) continue;
         ++total;
-        json::object o;
-        o["id"] = b.id;
-        o["nom"] = b.nom;
-        o["serie"] = b.serie;
-        o["en_ligne"] = b.enLigne;
-        o["version"] = b.version;
-        o["remise"] = b.remise;
-        o["vu_le"] = dateIso(t - std::chrono::seconds(b.vuIlYaS));
-        o["vu_il_y_a_s"] = b.vuIlYaS;
-        if (!b.sante.absente) {
-            json::object s;
-            s["couleur"] = b.sante.couleur;
-            s["resume"] = b.sante.resume;
-            if (b.sante.verbe) s["verbe"] = *b.sante.verbe;
-            s["anomalies"] = b.sante.anomalies;
-            o["sante"] = std::move(s);
-            const int rang = rangCouleur(minuscules(b.sante.couleur));
-            if (rang >= 0) ++comptesCouleur[static_cast<std::size_t>(rang)];
-        }
+        json::object o = objetParc(b);
+        const std::int64_t vuS = secondesDepuis1970(b.vu);
+        o["vu_le"] = dateVu(vuS, maintenantS);
+        o["vu_il_y_a_s"] = ageVu(vuS, maintenantS);
         ovrels.push_back(std::move(o));
+        const int rang = b.sante.absente ? -1 : rangCouleur(minuscules(b.sante.couleur));
+        if (rang >= 0) ++parCouleur[static_cast<std::size_t>(rang)];
     }
     json::object doc;
     doc["organisation"] = compte.organisation;
     doc["compte"] = compte.email;
     doc["calcule_le"] = dateIso(t);
     doc["ovrels"] = std::move(ovrels);
-    if (scenario.santeParc) {
-        json::object s;
-        for (std::size_t i = 0; i < COULEURS.size(); ++i) s[COULEURS[i]] = comptesCouleur[i];
-        s["attention"] = comptesCouleur[2] + comptesCouleur[3] + comptesCouleur[4];
-        s["total"] = total;
-        doc["sante_parc"] = std::move(s);
+    if (scenario.santeParc) doc["sante_parc"] = resumeParc(parCouleur, total);
+    std::string document = json::serialize(doc);
+    if (genere) {
+        // The generated boxes go in place of the empty list; no text before it can hold that
+        // sequence, since the quotes inside a JSON text are escaped.
+        constexpr std::string_view listeVide = R"("ovrels":[])";
+        document.replace(document.find(listeVide) + listeVide.size() - 2, 2,
+                         recoller(genere->morceaux, genere->vusS, maintenantS, genere->taille));
     }
-    return json::serialize(doc);
+
+    // The alternating serial: the variant is the serial with a suffix, which serial comparison
+    // does not ignore, so that the box reads as another serial every other answer.
+    const auto serie = scenario.serieChangeante ? serieDuParc(*scenario.serieChangeante) : std::nullopt;
+    if (serie) {
+        const std::string motif = "\"serie\":" + json::serialize(json::value(json::string_view(*serie)));
+        const auto i = document.find(motif);
+        if (i != std::string::npos) {
+            if (scenario.serieVariante) document.insert(i + motif.size() - 1, SUFFIXE_SERIE_VARIANTE);
+            scenario.serieVariante = !scenario.serieVariante;
+        }
+    }
+    return document;
 }
 
 std::string Etat::documentRegistre() const {
@@ -497,7 +754,8 @@ std::string Etat::fabriquer(const std::string& empreinte) {
     if (!box) {
         char serie[16];
         std::snprintf(serie, sizeof serie, "OV25F%04d", prochaineSerie_++);
-        BoxCloud b = boxCloud(std::string("Ovrel ") + serie, serie, empreinte, "en_stock", false, false, "", "a_faire", 0);
+        BoxCloud b = boxCloud(std::string("Ovrel ") + serie, serie, empreinte, "en_stock", false, false, "", "a_faire",
+                              horlogeParc());
         b.sante.couleur = "gris";
         b.sante.resume = "Pas encore en service.";
         boxesCloud.push_back(std::move(b));
@@ -539,7 +797,7 @@ int Etat::injecter(BoxLocale& box, std::string_view corps) {
     box.battement = true;
     cloud->enLigne = true;
     cloud->version = box.version;
-    cloud->vuIlYaS = 3;
+    cloud->vu = horlogeParc() - std::chrono::seconds(3);
     fabrications_.erase(f);
     return 200;
 }

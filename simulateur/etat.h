@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,6 +54,9 @@ enum class ModeLivret {
 std::optional<ModeLivret> lireModeLivret(std::string_view texte);
 std::string_view nomModeLivret(ModeLivret mode);
 
+// A fleet of generated boxes, built once for its size (see Etat::genererParc).
+struct ParcGenere;
+
 struct Scenario {
     Panne cloud;                               // every cloud host, both ports
     std::map<std::string, Panne> chemins;      // exact paths of the cloud hosts, before `cloud`
@@ -74,6 +78,10 @@ struct Scenario {
     std::int64_t dureeSessionS = 8 * 3600;
     std::int64_t dureeJetonTunnelS = 600;
     bool jetonsLocauxRefuses = false;          // boxes refuse every local token
+    std::optional<std::int64_t> horlogeParc;   // the fleet's clock stands still at this second since 1970
+    std::shared_ptr<const ParcGenere> parcGenere;  // the installers' fleet, generated; null: `boxesCloud`
+    std::optional<std::string> serieChangeante;  // id or serial of the box whose serial alternates
+    bool serieVariante = false;                // the next fleet answer gives that box's variant serial
 };
 
 // The health of a box as the cloud computes it.
@@ -97,7 +105,7 @@ struct BoxCloud {
     bool enLigne = false;
     std::string version;
     std::string remise;
-    std::int64_t vuIlYaS = 0;           // how long ago the cloud heard from it
+    Instant vu;                         // when the cloud last heard from it
     SanteCloud sante;
 };
 
@@ -127,6 +135,12 @@ struct BoxLocale {
     bool annoncee() const;     // announced on the network
     std::string identifiant() const;  // fingerprint, else serial
 };
+
+// What the alternating serial of the fleet document (scenario `serieChangeante`) appends to the
+// box's serial every other answer.
+inline constexpr std::string_view SUFFIXE_SERIE_VARIANTE = "-B";
+// The largest generated fleet.
+inline constexpr int PARC_GENERE_MAX = 20000;
 
 // The legacy box answers the current API only from this version on.
 inline constexpr std::string_view VERSION_ANNONCE = "0.75";
@@ -186,15 +200,28 @@ public:
     std::optional<std::int64_t> resteJetonTunnel(std::string_view serie, const std::string& jeton) const;
     std::optional<std::int64_t> resteJetonLocal(const std::string& jeton) const;
 
+    // The clock of the fleet's dates and seen ages: the scenario's fixed second, else the system's.
+    Instant horlogeParc() const;
+
     // --- Boxes ---
     BoxCloud* boxCloudParId(std::string_view id);
     BoxCloud* boxCloudParSerie(std::string_view serie);
     BoxLocale* boxLocale(std::string_view role);
+    // The installers' fleet becomes `nombre` generated boxes (0: the boxes of `boxesCloud` again).
+    // Asking for the size already generated keeps those boxes and when they were last heard from.
+    void genererParc(int nombre);
+    int tailleParcGenere() const;  // 0 without a generated fleet
+    // A box of the generated fleet, by id or serial, as the cloud knows it.
+    std::optional<BoxCloud> boxGeneree(std::string_view idOuSerie) const;
+    // The serial of a box listed in the installers' fleet, named by its id or serial.
+    std::optional<std::string> serieDuParc(std::string_view idOuSerie) const;
 
     // --- Documents ---
     std::string documentMoi(const Compte& compte) const;
     std::string documentJetonLocal(const JetonEmis& jeton, const Compte& compte) const;
-    std::string documentParc(const Compte& compte) const;
+    // The fleet as the installer's studio reads it. Not const: a box whose serial alternates
+    // (scenario `serieChangeante`) takes its other serial in the next answer.
+    std::string documentParc(const Compte& compte);
     std::string documentRegistre() const;
     std::string documentDecouverte(const BoxLocale& box) const;
     // `telechargement`: the download page it names unless the scenario gives one.

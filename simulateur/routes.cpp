@@ -3,6 +3,7 @@
 #include "simulateur/livret.h"
 #include "simulateur/pages.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace ovrel::simulateur {
@@ -125,6 +126,22 @@ std::string sauvegardeBox(std::string_view serie) {
     return "OVRELBK1\nserie=" + std::string(serie) + "\ncontenu=configuration et scenes\n";
 }
 
+// A box of the cloud by id or serial, else one of the generated fleet, which `genere` then holds
+// (a copy: the generated fleet does not change).
+BoxCloud* boxDuCloud(Etat& etat, std::string_view idOuSerie, bool parSerie, std::optional<BoxCloud>& genere) {
+    if (BoxCloud* b = parSerie ? etat.boxCloudParSerie(idOuSerie) : etat.boxCloudParId(idOuSerie)) return b;
+    genere = etat.boxGeneree(idOuSerie);
+    return genere ? &*genere : nullptr;
+}
+
+bool aLAnomalie(const BoxCloud& box, std::string_view cle) {
+    return std::any_of(box.sante.anomalies.begin(), box.sante.anomalies.end(), [&](const json::value& a) {
+        const auto* o = a.if_object();
+        const auto* c = o ? o->if_contains("cle") : nullptr;
+        return c && c->is_string() && c->get_string() == cle;
+    });
+}
+
 // --- The studio host ---
 
 Reponse actionAnomalie(Etat& etat, const Requete& r, const std::vector<std::string>& s) {
@@ -132,9 +149,12 @@ Reponse actionAnomalie(Etat& etat, const Requete& r, const std::vector<std::stri
     if (r.methode != "POST") return erreurJson(405, "méthode non permise");
     if (!compteDe(etat, r)) return erreurJson(401, "non connecté");
     if (s.size() != 7 || s[4] != "anomalies") return erreurJson(404, "action inconnue");
-    if (!etat.boxCloudParId(s[3])) return erreurJson(404, "site inconnu");
+    std::optional<BoxCloud> genere;
+    if (!boxDuCloud(etat, s[3], false, genere)) return erreurJson(404, "site inconnu");
     const int statut = etat.scenario.statutAction;
-    if (statut >= 200 && statut < 300 && !etat.resoudreAnomalie(s[3], s[5])) return erreurJson(404, "anomalie inconnue");
+    // A generated box's action is answered but resolves nothing: that fleet stays as generated.
+    if (statut >= 200 && statut < 300 && !(genere ? aLAnomalie(*genere, s[5]) : etat.resoudreAnomalie(s[3], s[5])))
+        return erreurJson(404, "anomalie inconnue");
     if (statut == 204) return Reponse::texte(204, "");
     if (statut >= 200 && statut < 400) {
         json::object o;
@@ -219,7 +239,8 @@ Reponse siteStudio(Etat& etat, const Requete& r, const std::vector<std::string>&
     // /studio/site/<id>/configurer | /studio/site/<id>/reparer
     if (s.size() != 4) return pageErreur(404, "Page introuvable", "Cette page du studio n'existe pas.");
     const Compte* c = compteDe(etat, r);
-    BoxCloud* box = etat.boxCloudParId(s[2]);
+    std::optional<BoxCloud> genere;
+    const BoxCloud* box = boxDuCloud(etat, s[2], false, genere);
     if (s[3] == "configurer") {
         if (!c || !c->studio)
             return pageErreur(c ? 403 : 401, "Session Ovrel expirée", "Reconnectez-vous pour configurer cet Ovrel.",
@@ -392,7 +413,8 @@ Reponse pageDEssai(const std::string& modele, const std::string& titre, const st
 // The studio redirects a site's configuration asked by serial number to its configuration page.
 Reponse configurerParSerie(Etat& etat, const Requete& r) {
     const std::string serie = r.parametre("serie").value_or("");
-    const BoxCloud* box = etat.boxCloudParSerie(serie);
+    std::optional<BoxCloud> genere;
+    const BoxCloud* box = boxDuCloud(etat, serie, true, genere);
     if (!box) return pageErreur(404, "Ovrel inconnu", "Aucun Ovrel n'a ce numéro de série.");
     return Reponse::redirection("/studio/site/" + box->id + "/configurer?serie=" + encoderRequete(box->serie));
 }
@@ -570,7 +592,8 @@ Reponse routeTunnel(Etat& etat, const Requete& r, const std::string& serie) {
         return Reponse::redirection("https://" + r.hote + ":" + std::to_string(etat.config.portTls) + r.chemin +
                                         (r.requete.empty() ? "" : "?" + r.requete),
                                     301);
-    BoxCloud* box = etat.boxCloudParSerie(serie);
+    std::optional<BoxCloud> genere;
+    const BoxCloud* box = boxDuCloud(etat, serie, true, genere);
     if (!box) return pageErreur(404, "Ovrel inconnu", "Aucun Ovrel ne répond sous ce nom.");
     if (!box->enLigne) return pageErreur(502, "Ovrel injoignable", "Cet Ovrel n'est pas relié au tunnel sécurisé.");
     const std::string jeton = r.parametre("jeton").value_or("");
