@@ -156,7 +156,7 @@ void Delegue::majListeParc() {
     suivisVu_.reserve(liste.lignes.size());
     for (const auto& ligne : liste.lignes) suivisVu_.push_back(ligne.suivi);
     actionsAffichees_ = liste.actions;
-    ports_.ecranParc.afficherListe(liste);
+    ports_.ecranParc.afficherListe(std::move(liste));
     if (!parc_.empty()) rafraichirVu();
 }
 

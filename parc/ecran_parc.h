@@ -19,8 +19,9 @@ public:
     // Whether the screen has been built (with the window).
     virtual bool construit() const = 0;
     virtual void afficherEntete(const EnteteParcModele& entete) = 0;
-    // Replaces the whole list; the rows a filter hides stay in it.
-    virtual void afficherListe(const ListeParcModele& liste) = 0;
+    // Replaces the whole list (given away: at 10,000 rows a copy counts); the rows a filter hides
+    // stay in it.
+    virtual void afficherListe(ListeParcModele liste) = 0;
     // The rows (their index in the list) whose seen label is on view: only those are refreshed
     // each second.
     virtual std::vector<std::size_t> lignesVisibles() const = 0;

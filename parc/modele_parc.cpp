@@ -92,9 +92,7 @@ std::string detailsLigne(const OvrelParc& o, bool surCeReseau) {
 }
 
 ListeParcModele modeleListe(const std::vector<OvrelParc>& parc, const std::set<std::string>& depliees,
-                            const std::function<std::optional<std::string>(const std::string& serie)>& hoteLocal,
-                            std::string_view fuseau) {
-    const std::string zone(fuseau);
+                            const std::function<std::optional<std::string>(const std::string& serie)>& hoteLocal) {
     ListeParcModele liste;
     liste.lignes.reserve(parc.size());
     for (std::size_t i = 0; i < parc.size(); ++i) {
@@ -103,7 +101,6 @@ ListeParcModele modeleListe(const std::vector<OvrelParc>& parc, const std::set<s
         l.id = o.id;
         l.nom = o.nom;
         l.serie = o.serie;
-        l.cleRecherche = texteComparable(o.nom) + "\n" + texteComparable(o.serie) + "\n" + serieNormalisee(o.serie);
         const auto hote = hoteLocal ? hoteLocal(o.serie) : std::nullopt;
         if (hote) {
             l.ouvrir = {"Configurer", true, "Par le réseau local (" + *hote + ")"};
@@ -124,7 +121,8 @@ ListeParcModele modeleListe(const std::vector<OvrelParc>& parc, const std::set<s
             AnomalieModele m;
             m.couleur = a.couleur;
             m.titre = a.titre;
-            m.quand = zone.empty() ? a.quand() : a.quand(zone);
+            m.depuis = a.depuis;
+            m.depuisLisible = a.depuisLisible;
             m.consigne = a.consigne();
             if (a.action) {
                 m.bouton = a.action->libelle;
@@ -137,6 +135,13 @@ ListeParcModele modeleListe(const std::vector<OvrelParc>& parc, const std::set<s
         liste.lignes.push_back(std::move(l));
     }
     return liste;
+}
+
+std::string AnomalieModele::quand(std::string_view fuseau) const {
+    AnomalieSante a;
+    a.depuis = depuis;
+    a.depuisLisible = depuisLisible;
+    return fuseau.empty() ? a.quand() : a.quand(fuseau);
 }
 
 std::optional<std::string> adresseActionAnomalie(std::string_view href) {
@@ -163,11 +168,15 @@ FiltrePrepare preparerFiltre(const FiltreParc& filtre) {
     return {filtre.couleur, texteComparable(filtre.texte), serieNormalisee(filtre.texte), filtre.vide()};
 }
 
-bool passeLeFiltre(const LigneParcModele& ligne, const FiltrePrepare& filtre) {
+std::string cleRecherche(const LigneParcModele& ligne) {
+    return texteComparable(ligne.nom) + "\n" + texteComparable(ligne.serie) + "\n" + serieNormalisee(ligne.serie);
+}
+
+bool passeLeFiltre(const LigneParcModele& ligne, std::string_view cle, const FiltrePrepare& filtre) {
     if (filtre.couleur && ligne.pastille.couleur != *filtre.couleur) return false;
     if (filtre.texte.empty()) return true;
-    if (ligne.cleRecherche.find(filtre.texte) != std::string::npos) return true;
-    return !filtre.serie.empty() && ligne.cleRecherche.find(filtre.serie) != std::string::npos;
+    if (cle.find(filtre.texte) != std::string_view::npos) return true;
+    return !filtre.serie.empty() && cle.find(filtre.serie) != std::string_view::npos;
 }
 
 }  // namespace ovrel

@@ -85,12 +85,17 @@ Couleur bordurePastille(CouleurSante couleur, bool survol) noexcept;
 struct AnomalieModele {
     CouleurSante couleur = CouleurSante::inconnue;
     std::string titre;
-    std::string quand;
+    // Since when, as the document gives it; written out (`quand`) only for the rows on view.
+    std::string depuis;
+    std::string depuisLisible;
     std::string consigne;
     // The action button: its title, tooltip and index among the actions on screen.
     std::optional<std::string> bouton;
     std::string infobulleBouton;
     std::size_t action = 0;
+
+    // "depuis le 01/03/2025 à 09:15 (2 h)", in the zone named (the local one when empty).
+    std::string quand(std::string_view fuseau = {}) const;
 
     bool operator==(const AnomalieModele&) const = default;
 };
@@ -99,8 +104,6 @@ struct LigneParcModele {
     std::string id;
     std::string nom;
     std::string serie;
-    // The name and the serial as the filter compares them (no letter case, no accents).
-    std::string cleRecherche;
     BoutonOuvrir ouvrir;
     PastilleModele pastille;
     std::string vu;       // the seen label as the document gives it, until the next refresh
@@ -131,8 +134,7 @@ struct ListeParcModele {
     bool operator==(const ListeParcModele&) const = default;
 };
 ListeParcModele modeleListe(const std::vector<OvrelParc>& parc, const std::set<std::string>& depliees,
-                            const std::function<std::optional<std::string>(const std::string& serie)>& hoteLocal,
-                            std::string_view fuseau = {});
+                            const std::function<std::optional<std::string>(const std::string& serie)>& hoteLocal);
 
 // --- Anomaly actions ---
 
@@ -165,9 +167,12 @@ struct FiltrePrepare {
 };
 FiltrePrepare preparerFiltre(const FiltreParc& filtre);
 
-// Whether a row passes the filter: its name or serial contains the text, compared without
-// letter case or accents (a serial also without its hyphens and spaces); its badge has the
-// colour.
-bool passeLeFiltre(const LigneParcModele& ligne, const FiltrePrepare& filtre);
+// The name and the serial of a row as the filter compares them; made only once a filter is used.
+std::string cleRecherche(const LigneParcModele& ligne);
+
+// Whether a row (with its search key) passes the filter: its name or serial contains the text,
+// compared without letter case or accents (a serial also without its hyphens and spaces); its
+// badge has the colour.
+bool passeLeFiltre(const LigneParcModele& ligne, std::string_view cle, const FiltrePrepare& filtre);
 
 }  // namespace ovrel

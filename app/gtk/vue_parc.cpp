@@ -47,6 +47,13 @@ Gtk::Box* ressort() {
 
 }  // namespace
 
+// Two rows that look the same apart from their seen label.
+static bool memeContenu(const LigneParcModele& a, const LigneParcModele& b) {
+    return a.id == b.id && a.nom == b.nom && a.serie == b.serie && a.ouvrir == b.ouvrir && a.pastille == b.pastille &&
+           a.details == b.details && a.alphaDetails == b.alphaDetails && a.resume == b.resume &&
+           a.anomalies == b.anomalies && a.deplie == b.deplie;
+}
+
 std::string feuilleDeStyleParc() {
     std::string s =
         ".ovrel-parc-titre { font-family: Georgia, serif; font-size: 26px; color: " + cssCouleur(OR_OVREL) + "; }\n"
@@ -147,10 +154,12 @@ VuePastille::VuePastille() {
 }
 
 void VuePastille::definir(const PastilleModele& m) {
-    for (CouleurSante c : {CouleurSante::gris, CouleurSante::vert, CouleurSante::jaune, CouleurSante::orange,
-                           CouleurSante::rouge, CouleurSante::inconnue})
-        remove_css_class(classePastille(c));
-    add_css_class(classePastille(m.couleur));
+    // Changing a style class restyles the badge: only when its colour changes.
+    if (!couleur_ || *couleur_ != m.couleur) {
+        if (couleur_) remove_css_class(classePastille(*couleur_));
+        add_css_class(classePastille(m.couleur));
+        couleur_ = m.couleur;
+    }
     const Couleur t = teinteSante(m.couleur);
     point_.definirCouleur(m.couleur);
     mot_.set_text(m.mot);
@@ -224,9 +233,11 @@ public:
         colorer(details_, Couleur::blanc(0.94, m.alphaDetails));
         resume_.set_text(m.resume);
         resume_.set_visible(!m.resume.empty());
+        // The anomaly lines are made only for an open row: the list binds many rows at once.
         boutonsAction_.clear();
         while (auto* enfant = anomalies_.get_first_child()) anomalies_.remove(*enfant);
-        for (const AnomalieModele& a : m.anomalies) anomalies_.append(*ligneAnomalie(a, enCours));
+        if (m.deplie)
+            for (const AnomalieModele& a : m.anomalies) anomalies_.append(*ligneAnomalie(a, enCours));
         anomalies_.set_visible(m.deplie);
     }
 
@@ -249,7 +260,7 @@ private:
         auto* titre = Gtk::make_managed<Gtk::Label>(a.titre);
         titre->add_css_class("ovrel-anomalie-titre");
         ligne->append(*titre);
-        auto* quand = Gtk::make_managed<Gtk::Label>(a.quand);
+        auto* quand = Gtk::make_managed<Gtk::Label>(a.quand());
         quand->add_css_class("ovrel-anomalie-quand");
         ligne->append(*quand);
         ligne->append(*ressort());
@@ -447,6 +458,12 @@ void VueParc::filtrerCouleur(std::optional<CouleurSante> couleur) {
 
 void VueParc::appliquerFiltre() {
     filtrePrepare_ = preparerFiltre(filtre_);
+    // The search keys cost a text normalisation per row: made when a filter first needs them.
+    if (!filtrePrepare_.vide && cles_.size() != donnees_.lignes.size()) {
+        cles_.clear();
+        cles_.reserve(donnees_.lignes.size());
+        for (const auto& ligne : donnees_.lignes) cles_.push_back(cleRecherche(ligne));
+    }
     if (filtrePrepare_.vide) {
         filtreModele_->set_filter(nullptr);
         return;
@@ -460,17 +477,32 @@ void VueParc::appliquerFiltre() {
 
 bool VueParc::garder(const char* indice) const {
     const std::size_t i = std::strtoul(indice, nullptr, 10);
-    return i < donnees_.lignes.size() && passeLeFiltre(donnees_.lignes[i], filtrePrepare_);
+    return i < donnees_.lignes.size() && i < cles_.size() && passeLeFiltre(donnees_.lignes[i], cles_[i], filtrePrepare_);
 }
 
-void VueParc::afficherListe(const ListeParcModele& liste) {
-    donnees_ = liste;
-    std::vector<Glib::ustring> indices;
-    indices.reserve(donnees_.lignes.size());
-    for (std::size_t i = 0; i < donnees_.lignes.size(); ++i) indices.emplace_back(std::to_string(i));
-    modele_ = Gtk::StringList::create(indices);
-    filtreModele_->set_model(modele_);
-    contenu_.set_visible_child(donnees_.lignes.empty() ? "vide" : "liste");
+void VueParc::afficherListe(ListeParcModele liste) {
+    const std::size_t avant = donnees_.lignes.size();
+    std::swap(donnees_, liste);
+    const std::size_t apres = donnees_.lignes.size();
+    cles_.clear();
+    contenu_.set_visible_child(apres == 0 ? "vide" : "liste");
+    // The list's items are the row numbers: a new list only adds or removes numbers at the end,
+    // so the rows with widgets stay (the list keeps widgets for a few hundred rows, and making
+    // them again costs far more than a frame). Of those, only the ones whose content changed take
+    // it; the seen labels have their own refresh.
+    for (auto& [i, ligne] : liees_)
+        if (i < apres && (i >= liste.lignes.size() || !memeContenu(liste.lignes[i], donnees_.lignes[i])))
+            ligne->lier(donnees_.lignes[i], i, actionsEnCours_);
+    if (apres > avant) {
+        std::vector<Glib::ustring> ajouts;
+        ajouts.reserve(apres - avant);
+        for (std::size_t i = avant; i < apres; ++i) ajouts.emplace_back(std::to_string(i));
+        modele_->splice(static_cast<guint>(avant), 0, ajouts);
+    } else if (apres < avant) {
+        modele_->splice(static_cast<guint>(apres), static_cast<guint>(avant - apres), {});
+    }
+    // A filter in use applies to the new list at once.
+    if (!filtrePrepare_.vide) appliquerFiltre();
 }
 
 std::vector<std::size_t> VueParc::lignesFiltrees() const {

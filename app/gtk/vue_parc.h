@@ -38,6 +38,7 @@ public:
     void definir(const PastilleModele& modele);
 
 private:
+    std::optional<CouleurSante> couleur_;
     Gtk::Box ligne_{Gtk::Orientation::HORIZONTAL, 5};
     PointSante point_;
     Gtk::Label mot_;
@@ -74,7 +75,7 @@ public:
     // EcranParc
     bool construit() const override { return true; }
     void afficherEntete(const EnteteParcModele& entete) override;
-    void afficherListe(const ListeParcModele& liste) override;
+    void afficherListe(ListeParcModele liste) override;
     std::vector<std::size_t> lignesVisibles() const override;
     void afficherVus(const std::vector<AffichageVu>& vus) override;
     void actionEnCours(std::size_t action, bool enCours) override;
@@ -114,6 +115,7 @@ private:
     EnteteParcModele enteteDonnees_;
     FiltreParc filtre_;
     FiltrePrepare filtrePrepare_;
+    std::vector<std::string> cles_;
     std::set<std::size_t> actionsEnCours_;
     // The rows that have widgets now, by their index in the list.
     std::map<std::size_t, LigneParcGtk*> liees_;
@@ -128,8 +130,8 @@ public:
     void afficherEntete(const EnteteParcModele& e) override {
         if (vue_) vue_->afficherEntete(e);
     }
-    void afficherListe(const ListeParcModele& l) override {
-        if (vue_) vue_->afficherListe(l);
+    void afficherListe(ListeParcModele l) override {
+        if (vue_) vue_->afficherListe(std::move(l));
     }
     std::vector<std::size_t> lignesVisibles() const override { return vue_ ? vue_->lignesVisibles() : std::vector<std::size_t>{}; }
     void afficherVus(const std::vector<AffichageVu>& v) override {

@@ -237,11 +237,10 @@ TEST_F(DelegueEcrans, LesAutresActionsDeLObjetSontActivesCellesQuIlNAPasNon) {
     ecrans.fenetre = false;
     delegue->attacherVueWeb(nullptr);
     for (const char* action : {"verifierMiseAJourManuelle", "deconnexion", "actionRetour", "actionConnexionOvrel",
-                               "actionParc", "recharger"})
+                               "actionParc", "recharger", "actionParcHorsLigne", "ouvrirStudioWeb", "actionActualiserParc"})
         EXPECT_TRUE(delegue->validerElementMenu(action)) << action;
     // Their flows are not there yet: the running application must not offer them.
-    for (const char* action : {"actionParcHorsLigne", "montrerAtelier", "montrerBoxLocales", "ouvrirStudioWeb",
-                               "ouvrirConsole", "inconnue"})
+    for (const char* action : {"montrerAtelier", "montrerBoxLocales", "ouvrirConsole", "inconnue"})
         EXPECT_FALSE(delegue->validerElementMenu(action)) << action;
 }
 

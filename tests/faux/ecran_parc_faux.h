@@ -12,8 +12,8 @@ class EcranParcFaux final : public EcranParc {
 public:
     bool construit() const override { return estConstruit; }
     void afficherEntete(const EnteteParcModele& e) override { entete = e; }
-    void afficherListe(const ListeParcModele& l) override {
-        liste = l;
+    void afficherListe(ListeParcModele l) override {
+        liste = std::move(l);
         ++reconstructions;
     }
     std::vector<std::size_t> lignesVisibles() const override {

@@ -38,7 +38,7 @@ TEST(ModeleParc, BoutonEtDetailsSelonLeCheminVersLaBox) {
     };
     const auto liste = modeleListe({box("a", "K-123", true, "2.1", "faite"), box("b", "", false, "", "autre"),
                                     box("c", "L1", true, "", "a_faire")},
-                                   {}, local, "UTC");
+                                   {}, local);
     ASSERT_EQ(liste.lignes.size(), 3u);
     EXPECT_EQ(liste.lignes[0].details, "K-123   ·   relié au tunnel (v2.1)   ·   remis au client");
     EXPECT_EQ(liste.lignes[0].ouvrir, (BoutonOuvrir{"Configurer", true, "Par le tunnel sécurisé"}));
@@ -65,7 +65,7 @@ TEST(ModeleParc, PastilleAnomaliesEtActionsNumeroteesDansLOrdreDesLignes) {
     auto c = box("c", "C1", true);
     c.sante.anomalies = {anomalie("Mise à jour", ActionSante{"Voir", "https://ailleurs.example/x", "get"})};
 
-    const auto liste = modeleListe({a, b, c}, {"a", "b"}, nullptr, "UTC");
+    const auto liste = modeleListe({a, b, c}, {"a", "b"}, nullptr);
     const auto& pa = liste.lignes[0].pastille;
     EXPECT_EQ(pa.compte, "· 2");
     EXPECT_EQ(pa.marque, "▾");
@@ -139,7 +139,8 @@ TEST(ModeleParc, LeFiltreIgnoreCasseAccentsEtTiretsDuNumero) {
     auto a = box("a", "OV-24A1", true);
     a.nom = "Gîte des Pins";
     a.sante.couleur = CouleurSante::rouge;
-    const auto ligne = modeleListe({a}, {}, nullptr, "UTC").lignes[0];
+    const auto ligne = modeleListe({a}, {}, nullptr).lignes[0];
+    const std::string cle = cleRecherche(ligne);
     for (const auto& [texte, couleur, passe] : std::vector<std::tuple<std::string, std::optional<CouleurSante>, bool>>{
              {"", std::nullopt, true},
              {"GITE", std::nullopt, true},
@@ -151,7 +152,7 @@ TEST(ModeleParc, LeFiltreIgnoreCasseAccentsEtTiretsDuNumero) {
              {"gite", CouleurSante::vert, false},
          }) {
         SCOPED_TRACE(texte);
-        EXPECT_EQ(passeLeFiltre(ligne, preparerFiltre({texte, couleur})), passe);
+        EXPECT_EQ(passeLeFiltre(ligne, cle, preparerFiltre({texte, couleur})), passe);
     }
 }
 

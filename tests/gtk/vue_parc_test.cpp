@@ -1,0 +1,152 @@
+// The native fleet screen drawn by GTK with the simulator's mixed fleet: the application object
+// fills it, a click on a badge opens its row's anomalies, the search and a colour counter filter
+// the rows. A picture of the screen with one row open is kept.
+#include "app/constantes.h"
+#include "app/delegue.h"
+#include "app/gtk/fenetre_ovrel.h"
+#include "app/gtk/vue_parc.h"
+#include "plateforme/preferences_memoire.h"
+#include "tests/faux/dialogues_faux.h"
+#include "tests/faux/ecrans_faux.h"
+#include "tests/faux/http_faux.h"
+#include "tests/faux/minuteries_faux.h"
+#include "tests/faux/navigateur_faux.h"
+#include "tests/faux/systeme_faux.h"
+#include "tests/faux/vue_web_faux.h"
+#include "tests/gtk/outils_gtk.h"
+#include "tests/simulateur/support.h"
+
+#include <gtest/gtest.h>
+#include <gtkmm.h>
+
+#include <cmath>
+#include <filesystem>
+#include <vector>
+
+namespace ovrel {
+namespace {
+
+using essais::attendre;
+
+template <class T>
+void chercher(Gtk::Widget& racine, std::vector<T*>& trouves) {
+    if (auto* t = dynamic_cast<T*>(&racine)) trouves.push_back(t);
+    for (auto* enfant = racine.get_first_child(); enfant; enfant = enfant->get_next_sibling()) chercher(*enfant, trouves);
+}
+
+template <class T>
+std::vector<T*> tous(Gtk::Widget& racine) {
+    std::vector<T*> trouves;
+    chercher(racine, trouves);
+    return trouves;
+}
+
+// The widget drawn by its own renderer, as a PNG; the number of pixels close to `couleur`.
+int capturer(Gtk::Widget& widget, const std::filesystem::path& fichier, const Couleur& couleur) {
+    const int l = widget.get_width(), h = widget.get_height();
+    GdkPaintable* peinture = gtk_widget_paintable_new(widget.gobj());
+    GtkSnapshot* instantane = gtk_snapshot_new();
+    gdk_paintable_snapshot(peinture, instantane, l, h);
+    GskRenderNode* noeud = gtk_snapshot_free_to_node(instantane);
+    GskRenderer* rendu = gtk_native_get_renderer(gtk_widget_get_native(widget.gobj()));
+    GdkTexture* texture = gsk_renderer_render_texture(rendu, noeud, nullptr);
+    std::filesystem::create_directories(fichier.parent_path());
+    gdk_texture_save_to_png(texture, fichier.c_str());
+    std::vector<guchar> octets(static_cast<std::size_t>(l) * static_cast<std::size_t>(h) * 4);
+    gdk_texture_download(texture, octets.data(), static_cast<gsize>(l) * 4);
+    int proches = 0;
+    for (std::size_t i = 0; i + 3 < octets.size(); i += 4) {
+        // Cairo's order: blue, green, red, alpha.
+        const auto pres = [](guchar v, double c) { return std::abs(v - c * 255) < 12; };
+        if (pres(octets[i + 2], couleur.rouge) && pres(octets[i + 1], couleur.vert) && pres(octets[i], couleur.bleu)) ++proches;
+    }
+    g_object_unref(texture);
+    gsk_render_node_unref(noeud);
+    g_object_unref(peinture);
+    return proches;
+}
+
+TEST(VueParcGtk, LeParcDuSimulateurSAfficheSeDeplieEtSeFiltre) {
+    auto& simulateur = essais::Simulateur::instance();
+    etablirConfiguration(Configuration{simulateur.base() + "/studio", std::nullopt});
+    const auto document = essais::obtenir(simulateur.base() + "/studio/api/parc", simulateur.cookie("installateur"));
+    ASSERT_EQ(document.statut, 200) << document.corps;
+
+    HorlogeManuelle horloge{std::chrono::system_clock::now()};
+    MinuteriesFaux minuteries{horloge};
+    HttpFaux http{minuteries};
+    http.scripter(URL_PARC(), HttpFaux::reponse(200, document.corps));
+    PreferencesMemoire preferences;
+    DialoguesFaux dialogues;
+    EcransFaux ecrans;
+    SystemeFaux systeme;
+    NavigateurFaux navigateur;
+    VueWebFaux web{minuteries};
+    EcranParcGtk ecranParc;
+
+    // The application's dark identity, as the launcher sets it.
+    if (auto reglages = Gtk::Settings::get_default()) reglages->property_gtk_application_prefer_dark_theme() = true;
+    installerStyleOvrel();
+    Gtk::Window fenetre;
+    fenetre.set_default_size(1200, 900);
+    auto* vue = Gtk::make_managed<VueParc>();
+    fenetre.set_child(*vue);
+    ecranParc.attacher(vue);
+    Delegue delegue(PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc},
+                    Configuration{});
+    delegue.attacherVueWeb(&web);
+    vue->surBasculer = [&](const std::string& id) { delegue.basculerAnomalies(id); };
+    fenetre.present();
+
+    delegue.montrerParc(true);
+    minuteries.vider();
+    ASSERT_FALSE(delegue.parc().empty());
+    const std::size_t total = delegue.parc().size();
+    ASSERT_TRUE(attendre([&] { return tous<VuePastille>(*vue).size() >= total; }));
+
+    // A click on the badge of a box with anomalies opens them under its row, once.
+    std::size_t avecAnomalies = total;
+    for (std::size_t i = 0; i < total; ++i)
+        if (!delegue.parc()[i].sante.anomalies.empty()) {
+            avecAnomalies = i;
+            break;
+        }
+    ASSERT_LT(avecAnomalies, total) << "le parc du simulateur devrait avoir une box en anomalie";
+    const auto& box = delegue.parc()[avecAnomalies];
+    const auto boutonsAvant = tous<Gtk::Button>(*vue).size();
+    VuePastille* pastille = nullptr;
+    for (auto* p : tous<VuePastille>(*vue))
+        if (p->get_tooltip_text().find(box.sante.resume) != Glib::ustring::npos) pastille = p;
+    ASSERT_NE(pastille, nullptr);
+    pastille->activate();
+    ASSERT_TRUE(attendre([&] { return tous<Gtk::Button>(*vue).size() > boutonsAvant; }));
+    const std::size_t actions = static_cast<std::size_t>(
+        std::count_if(box.sante.anomalies.begin(), box.sante.anomalies.end(), [](const auto& a) { return a.action.has_value(); }));
+    EXPECT_EQ(tous<Gtk::Button>(*vue).size(), boutonsAvant + actions);
+
+    // The picture: the header's red counter and the open row's red dots.
+    essais::laisserTourner(std::chrono::milliseconds(300));
+    const int rouges = capturer(fenetre, std::filesystem::path(OVREL_CAPTURES) / "parc-natif.png",
+                                teinteSante(CouleurSante::rouge));
+    EXPECT_GT(rouges, 40);
+
+    pastille->activate();
+    ASSERT_TRUE(attendre([&] { return tous<Gtk::Button>(*vue).size() == boutonsAvant; }));
+
+    // The search keeps the rows whose name or serial matches, whatever the letter case or accents.
+    vue->recherche().set_text(box.serie.substr(0, box.serie.size() - 1) + std::string(1, box.serie.back()));
+    ASSERT_TRUE(attendre([&] { return vue->lignesFiltrees() == std::vector<std::size_t>{avecAnomalies}; }));
+    vue->recherche().set_text("");
+    ASSERT_TRUE(attendre([&] { return vue->lignesFiltrees().size() == total; }));
+    // A colour counter keeps that colour's rows only.
+    vue->filtrerCouleur(box.sante.couleur);
+    for (std::size_t i : vue->lignesFiltrees()) EXPECT_EQ(delegue.parc()[i].sante.couleur, box.sante.couleur);
+    EXPECT_LT(vue->lignesFiltrees().size(), total);
+    vue->filtrerCouleur(std::nullopt);
+    EXPECT_EQ(vue->lignesFiltrees().size(), total);
+
+    fenetre.unset_child();
+}
+
+}  // namespace
+}  // namespace ovrel
