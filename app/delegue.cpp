@@ -133,6 +133,13 @@ void Delegue::montrerBoxLocales() {
     ports_.ecrans.afficher(Ecran::box);
 }
 
+void Delegue::montrerPageWeb(const std::string& url) {
+    montrerWeb();
+    quandVueWebPrete([this, url] {
+        if (web_ != nullptr) web_->charger(url, std::chrono::seconds(60));
+    });
+}
+
 void Delegue::montrerWeb() {
     arreterBattementParc();
     ports_.ecrans.afficher(Ecran::web);

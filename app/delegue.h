@@ -97,6 +97,9 @@ public:
     void montrerConnexion();
     // The web container; it asks no guard.
     void montrerWeb();
+    // The web container with `url` loading in it (60 s), once the view is ready (right after the
+    // launch it may not be there yet: the page then loads once it is, with the saved session).
+    void montrerPageWeb(const std::string& url);
     // The native fleet screen (`charger`: fetch the fleet again), from the fleet in memory or, when
     // there is none, from the cached one. Its list, its heartbeat and the discovery of this
     // network come with the fleet screen; the guard is asked already.

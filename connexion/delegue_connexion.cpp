@@ -22,7 +22,6 @@ namespace ovrel {
 
 namespace {
 constexpr std::chrono::seconds DELAI_SONDE{6};
-constexpr std::chrono::seconds DELAI_PAGE_SESSION{60};
 // Left in the user defaults by an account; a sign-out removes it with the rest.
 constexpr std::string_view CLE_MODE = "mode";
 
@@ -117,10 +116,7 @@ void Delegue::connexionSafariTerminee(const std::optional<std::string>& url,
     // Whatever took the window meanwhile, the first cloud page of this login asks who the user is.
     roleRoute_ = false;
     retourAction_ = vivant_.garder([this] { montrerConnexion(); });
-    montrerWeb();
-    quandVueWebPrete([this, page = *page] {
-        if (web_ != nullptr) web_->charger(page, DELAI_PAGE_SESSION);
-    });
+    montrerPageWeb(*page);
 }
 
 void Delegue::deconnexion() {

@@ -191,11 +191,7 @@ void Delegue::agirAnomalie(std::size_t indice) {
         return;
     }
     retourAction_ = vivant_.garder([this] { montrerParc(true); });
-    arreterBattementParc();
-    montrerWeb();
-    quandVueWebPrete([this, page = *adresse] {
-        if (web_ != nullptr) web_->charger(page, std::chrono::seconds(60));
-    });
+    montrerPageWeb(*adresse);
 }
 
 void Delegue::actionActualiserParc() {

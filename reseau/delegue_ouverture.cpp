@@ -5,13 +5,7 @@
 #include "plateforme/adresse.h"
 #include "reseau/ouverture_box.h"
 
-#include <chrono>
-
 namespace ovrel {
-
-namespace {
-constexpr std::chrono::seconds DELAI_PAGE{60};
-}  // namespace
 
 void Delegue::configurerOvrel(std::size_t indice) {
     if (indice >= parc_.size()) return;
@@ -30,10 +24,7 @@ void Delegue::ouvrirConfigDistante(const OvrelParc& ovrel) {
     const auto adresse = urlConfigDistante(ovrel.id);
     if (!adresse) return;
     retourAction_ = vivant_.garder([this] { montrerMesOvrels(); });
-    montrerWeb();
-    quandVueWebPrete([this, page = *adresse] {
-        if (web_ != nullptr) web_->charger(page, DELAI_PAGE);
-    });
+    montrerPageWeb(*adresse);
 }
 
 void Delegue::ouvrirStudioWeb() {
@@ -41,10 +32,7 @@ void Delegue::ouvrirStudioWeb() {
     if (!analyserAdresse(URL_STUDIO())) return;
     roleRoute_ = true;
     retourAction_ = vivant_.garder([this] { montrerParc(true); });
-    montrerWeb();
-    quandVueWebPrete([this] {
-        if (web_ != nullptr) web_->charger(URL_STUDIO(), DELAI_PAGE);
-    });
+    montrerPageWeb(URL_STUDIO());
 }
 
 }  // namespace ovrel

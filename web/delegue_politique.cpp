@@ -231,12 +231,7 @@ void Delegue::montrerMesOvrels() {
         montrerParc(false);
         return;
     }
-    montrerWeb();
-    // Right after the launch the view may not be there yet: the page loads once it is, with the
-    // saved session.
-    quandVueWebPrete([this] {
-        if (web_ != nullptr) web_->charger(URL_STUDIO(), std::chrono::seconds(60));
-    });
+    montrerPageWeb(URL_STUDIO());
 }
 
 void Delegue::recharger() {
