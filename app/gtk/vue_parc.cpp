@@ -227,6 +227,8 @@ public:
             ouvrir_.set_tooltip_text(m.ouvrir.infobulle);
         }
         pastille_.definir(m.pastille);
+        texteVu_ = m.vu;
+        couleurVu_ = m.couleurVu;
         vu_.set_text(m.vu);
         colorer(vu_, m.couleurVu);
         details_.set_text(m.details);
@@ -241,7 +243,12 @@ public:
         anomalies_.set_visible(m.deplie);
     }
 
+    // Each second, for every row with a widget: the label is touched only when it changes, so
+    // that the list is not laid out again for nothing.
     void majVu(const AffichageVu& vu) {
+        if (vu.texte == texteVu_ && vu.couleur == couleurVu_) return;
+        texteVu_ = vu.texte;
+        couleurVu_ = vu.couleur;
         vu_.set_text(vu.texte);
         colorer(vu_, vu.couleur);
     }
@@ -294,6 +301,8 @@ private:
     Gtk::Box ligne2_{Gtk::Orientation::HORIZONTAL, 12};
     VuePastille pastille_;
     Gtk::Label vu_;
+    std::string texteVu_;
+    Couleur couleurVu_;
     Gtk::Label details_;
     Gtk::Label resume_;
     Gtk::Box anomalies_{Gtk::Orientation::VERTICAL, 7};
