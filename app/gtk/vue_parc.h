@@ -36,9 +36,12 @@ class VuePastille final : public Gtk::Button {
 public:
     VuePastille();
     void definir(const PastilleModele& modele);
+    // The tooltip it gives when the pointer asks.
+    const std::string& infobulle() const { return infobulle_; }
 
 private:
     std::optional<CouleurSante> couleur_;
+    std::string infobulle_;
     Gtk::Box ligne_{Gtk::Orientation::HORIZONTAL, 5};
     PointSante point_;
     Gtk::Label mot_;

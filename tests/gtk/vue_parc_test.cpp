@@ -116,7 +116,7 @@ TEST(VueParcGtk, LeParcDuSimulateurSAfficheSeDeplieEtSeFiltre) {
     const auto boutonsAvant = tous<Gtk::Button>(*vue).size();
     VuePastille* pastille = nullptr;
     for (auto* p : tous<VuePastille>(*vue))
-        if (p->get_tooltip_text().find(box.sante.resume) != Glib::ustring::npos) pastille = p;
+        if (p->infobulle().find(box.sante.resume) != std::string::npos) pastille = p;
     ASSERT_NE(pastille, nullptr);
     pastille->activate();
     ASSERT_TRUE(attendre([&] { return tous<Gtk::Button>(*vue).size() > boutonsAvant; }));
