@@ -326,6 +326,8 @@ private:
     // came, then the launch's cookie copy), then runs what waited for it.
     void preparerVueWeb();
     void arreterBattementParc();
+    // With no fleet in memory, the cached one (marked as not fresh), when there is one.
+    void appliquerLeCacheSiVide();
     // Whether the window shows the web container with an unsecured label sheet in it.
     bool ficheALEcran() const;
 

@@ -65,12 +65,16 @@ bool Delegue::appliquerParc(std::string_view donnees, bool depuisLeCache) {
     return true;
 }
 
+void Delegue::appliquerLeCacheSiVide() {
+    if (!parc_.empty()) return;
+    if (const auto cache = MemoireParc::relire(ports_.preferences)) appliquerParc(*cache, true);
+}
+
 void Delegue::montrerParc(bool charger) {
     if (!sortieDeFicheConfirmee()) return;
     oublierLaFiche();
     roleRoute_ = true;
-    if (parc_.empty())
-        if (const auto cache = MemoireParc::relire(ports_.preferences)) appliquerParc(*cache, true);
+    appliquerLeCacheSiVide();
     ports_.ecrans.afficher(Ecran::parc);
     majEnteteParc();
     majListeParc();

@@ -13,7 +13,6 @@
 #include "app/delegue.h"
 #include "connexion/connexion.h"
 #include "plateforme/adresse.h"
-#include "sante/memoire_parc.h"
 #include "web/adresses.h"
 
 #include <chrono>
@@ -222,8 +221,7 @@ void Delegue::montrerMesOvrels() {
     // network's boxes joins here with its screen.
     roleRoute_ = true;
     retourAction_ = nullptr;
-    if (parc_.empty())
-        if (const auto cache = MemoireParc::relire(ports_.preferences)) appliquerParc(*cache, true);
+    appliquerLeCacheSiVide();
     // The fleet in memory is kept fresh too: the native screen falls back on it when the page
     // fails, and the session renewal of a box behind the tunnel finds its site there.
     chargerParc();
