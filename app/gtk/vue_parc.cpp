@@ -381,6 +381,11 @@ VueParc::VueParc() : Gtk::Box(Gtk::Orientation::VERTICAL) {
     defilement_.add_css_class("ovrel-defilement");
     defilement_.set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
     defilement_.set_child(liste_);
+    // A scroll brings rows on view before the next layout places them: the stale rows within two
+    // screenfuls of those on view take the new list first.
+    defilement_.get_vadjustment()->signal_value_changed().connect([this] {
+        if (!perimees_.empty()) lierLesPerimees(2, 0);
+    });
     defilement_.set_vexpand(true);
     vide_.set_text(std::string(TEXTE_PARC_VIDE));
     vide_.add_css_class("ovrel-parc-vide");
@@ -428,6 +433,8 @@ VueParc::VueParc() : Gtk::Box(Gtk::Orientation::VERTICAL) {
 
 VueParc::~VueParc() {
     rafraichissement_.disconnect();
+    liberation_.disconnect();
+    majPerimees_.disconnect();
     // The list lets its rows go while this object still stands: their unbinding reads the map of
     // bound rows, which is destroyed before the list would be.
     liste_.set_model({});
@@ -479,6 +486,8 @@ void VueParc::filtrerCouleur(std::optional<CouleurSante> couleur) {
 }
 
 void VueParc::appliquerFiltre() {
+    // Filtering moves rows on view without a scroll: none may still show an older list.
+    lierLesPerimees(0, perimees_.size());
     filtrePrepare_ = preparerFiltre(filtre_);
     // The search keys cost a text normalisation per row: made when a filter first needs them.
     if (!filtrePrepare_.vide && cles_.size() != donnees_.lignes.size()) {
@@ -506,15 +515,30 @@ void VueParc::afficherListe(ListeParcModele liste) {
     const std::size_t avant = donnees_.lignes.size();
     std::swap(donnees_, liste);
     const std::size_t apres = donnees_.lignes.size();
-    cles_.clear();
+    std::vector<std::string> anciennesCles;
+    std::swap(cles_, anciennesCles);
     contenu_.set_visible_child(apres == 0 ? "vide" : "liste");
     // The list's items are the row numbers: a new list only adds or removes numbers at the end,
     // so the rows with widgets stay (the list keeps widgets for a few hundred rows, and making
     // them again costs far more than a frame). Of those, only the ones whose content changed take
     // it; the seen labels have their own refresh.
-    for (auto& [i, ligne] : liees_)
-        if (i < apres && (i >= liste.lignes.size() || !memeContenu(liste.lignes[i], donnees_.lignes[i])))
+    for (auto& [i, ligne] : liees_) {
+        if (i >= apres) continue;
+        const bool aJour = !perimees_.contains(i) && i < liste.lignes.size() && memeContenu(liste.lignes[i], donnees_.lignes[i]);
+        if (aJour) continue;
+        if (aLEcran(*ligne)) {
             ligne->lier(donnees_.lignes[i], i, actionsEnCours_);
+            perimees_.erase(i);
+        } else {
+            perimees_.insert(i);
+        }
+    }
+    if (!perimees_.empty() && !majPerimees_.connected())
+        majPerimees_ = Glib::signal_idle().connect([this] {
+            // About three milliseconds of binding and laying out per turn.
+            lierLesPerimees(1, 8);
+            return !perimees_.empty();
+        });
     if (apres > avant) {
         std::vector<Glib::ustring> ajouts;
         ajouts.reserve(apres - avant);
@@ -525,6 +549,27 @@ void VueParc::afficherListe(ListeParcModele liste) {
     }
     // A filter in use applies to the new list at once.
     if (!filtrePrepare_.vide) appliquerFiltre();
+    jeterPeuAPeu(std::move(liste.lignes));
+    jeterPeuAPeu(std::move(anciennesCles));
+}
+
+template <class T>
+void VueParc::jeterPeuAPeu(std::vector<T> elements) {
+    if (elements.empty()) return;
+    auto reste = std::make_shared<std::vector<T>>(std::move(elements));
+    rebut_.emplace_back([reste] {
+        // About a millisecond of freeing a slice.
+        constexpr std::size_t TRANCHE = 500;
+        reste->erase(reste->end() - static_cast<std::ptrdiff_t>(std::min(reste->size(), TRANCHE)), reste->end());
+        return reste->empty();
+    });
+    if (!liberation_.connected())
+        liberation_ = Glib::signal_idle().connect(sigc::mem_fun(*this, &VueParc::libererUneTranche), Glib::PRIORITY_LOW);
+}
+
+bool VueParc::libererUneTranche() {
+    if (!rebut_.empty() && rebut_.front()()) rebut_.pop_front();
+    return !rebut_.empty();
 }
 
 std::vector<std::size_t> VueParc::lignesFiltrees() const {
@@ -567,6 +612,7 @@ void VueParc::lier(LigneParcGtk& ligne, std::size_t indice) {
     for (auto i = liees_.begin(); i != liees_.end();) i = i->second == &ligne ? liees_.erase(i) : std::next(i);
     ligne.lier(donnees_.lignes[indice], indice, actionsEnCours_);
     liees_[indice] = &ligne;
+    perimees_.erase(indice);
     // Once per turn of the main loop, however many rows came on view.
     if (surNouvellesLignes && !rafraichissement_.connected())
         rafraichissement_ = Glib::signal_idle().connect([this] {
@@ -576,7 +622,58 @@ void VueParc::lier(LigneParcGtk& ligne, std::size_t indice) {
 }
 
 void VueParc::delier(LigneParcGtk& ligne) {
-    for (auto i = liees_.begin(); i != liees_.end();) i = i->second == &ligne ? liees_.erase(i) : std::next(i);
+    for (auto i = liees_.begin(); i != liees_.end();) {
+        if (i->second == &ligne) {
+            perimees_.erase(i->first);
+            i = liees_.erase(i);
+        } else {
+            ++i;
+        }
+    }
+}
+
+// Whether a row with a widget shows in the viewport. The list keeps the widgets of rows out of view
+// unmapped.
+bool VueParc::aLEcran(LigneParcGtk& ligne) const {
+    if (!ligne.get_mapped()) return false;
+    graphene_rect_t cadre;
+    auto* fenetre = const_cast<GtkWidget*>(GTK_WIDGET(defilement_.gobj()));
+    if (!gtk_widget_compute_bounds(GTK_WIDGET(ligne.gobj()), fenetre, &cadre)) return false;
+    return cadre.origin.y + cadre.size.height > 0 && cadre.origin.y < defilement_.get_height();
+}
+
+// Gives the new list to the stale rows whose index lies within `marge` screenfuls of the rows on
+// view, and to at most `auPlus` others.
+void VueParc::lierLesPerimees(double marge, std::size_t auPlus) {
+    std::size_t premiere = SIZE_MAX;
+    std::size_t derniere = 0;
+    for (const auto& [i, ligne] : liees_)
+        if (aLEcran(*ligne)) {
+            premiere = std::min(premiere, i);
+            derniere = std::max(derniere, i);
+        }
+    const auto proche = [&](std::size_t i) {
+        if (premiere == SIZE_MAX) return false;
+        const auto ecart = static_cast<std::size_t>(marge * static_cast<double>(derniere - premiere + 1));
+        return i + ecart >= premiere && i <= derniere + ecart;
+    };
+    std::size_t autres = 0;
+    for (auto i = perimees_.begin(); i != perimees_.end();) {
+        const auto liee = liees_.find(*i);
+        if (liee == liees_.end() || *i >= donnees_.lignes.size()) {
+            i = perimees_.erase(i);
+            continue;
+        }
+        if (!proche(*i)) {
+            if (autres == auPlus) {
+                ++i;
+                continue;
+            }
+            ++autres;
+        }
+        liee->second->lier(donnees_.lignes[*i], *i, actionsEnCours_);
+        i = perimees_.erase(i);
+    }
 }
 
 }  // namespace ovrel

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,8 @@ private:
     friend class LigneParcGtk;
     void lier(LigneParcGtk& ligne, std::size_t indice);
     void delier(LigneParcGtk& ligne);
+    bool aLEcran(LigneParcGtk& ligne) const;
+    void lierLesPerimees(double marge, std::size_t auPlus);
     void appliquerFiltre();
     bool garder(const char* indice) const;
     void majCompteurs();
@@ -122,7 +125,21 @@ private:
     std::set<std::size_t> actionsEnCours_;
     // The rows that have widgets now, by their index in the list.
     std::map<std::size_t, LigneParcGtk*> liees_;
+    // Rows with widgets that still show an older list: the list keeps widgets for a few hundred
+    // rows, and laying out all of them again takes several frames. Those on view take the new list
+    // at once, the others a few at a time when the main loop is idle, or as soon as a scroll
+    // brings them near.
+    std::set<std::size_t> perimees_;
+    sigc::connection majPerimees_;
     sigc::connection rafraichissement_;
+    // The lists new ones replaced, freed a slice per idle turn of the main loop: ten thousand rows
+    // of texts take longer to free than a frame lasts, and nothing on screen waits for them.
+    // (Freeing them on another thread made the frame wait on the allocator's lock instead.)
+    std::deque<std::function<bool()>> rebut_;
+    sigc::connection liberation_;
+    template <class T>
+    void jeterPeuAPeu(std::vector<T> elements);
+    bool libererUneTranche();
 };
 
 // The fleet screen as the application object's port, for the window that comes after the object.

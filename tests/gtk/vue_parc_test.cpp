@@ -1,10 +1,14 @@
 // The native fleet screen drawn by GTK with the simulator's mixed fleet: the application object
 // fills it, a click on a badge opens its row's anomalies, the search and a colour counter filter
-// the rows. A picture of the screen with one row open is kept.
+// the rows. A picture of the screen with one row open is kept. With a large generated fleet, no
+// painted frame shows a row of an older list once a new one is given, scrolled or not.
 #include "app/constantes.h"
 #include "app/delegue.h"
 #include "app/gtk/fenetre_ovrel.h"
 #include "app/gtk/vue_parc.h"
+#include "bench/generateur_parc.h"
+#include "parc/modele_parc.h"
+#include "sante/lecture_parc.h"
 #include "plateforme/preferences_memoire.h"
 #include "tests/faux/dialogues_faux.h"
 #include "tests/faux/ecrans_faux.h"
@@ -21,6 +25,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 namespace ovrel {
@@ -145,6 +150,74 @@ TEST(VueParcGtk, LeParcDuSimulateurSAfficheSeDeplieEtSeFiltre) {
     vue->filtrerCouleur(std::nullopt);
     EXPECT_EQ(vue->lignesFiltrees().size(), total);
 
+    fenetre.unset_child();
+}
+
+// The names of the rows that show in the list's viewport.
+std::vector<std::string> nomsALEcran(VueParc& vue) {
+    auto defilements = tous<Gtk::ScrolledWindow>(vue);
+    if (defilements.empty()) return {};
+    Gtk::ScrolledWindow& defilement = *defilements.front();
+    std::vector<std::string> noms;
+    for (auto* etiquette : tous<Gtk::Label>(defilement)) {
+        if (!etiquette->has_css_class("ovrel-ligne-nom") || !etiquette->get_mapped()) continue;
+        graphene_rect_t cadre;
+        if (!gtk_widget_compute_bounds(GTK_WIDGET(etiquette->gobj()), GTK_WIDGET(defilement.gobj()), &cadre)) continue;
+        if (cadre.origin.y + cadre.size.height > 0 && cadre.origin.y < defilement.get_height())
+            noms.push_back(etiquette->get_text());
+    }
+    return noms;
+}
+
+TEST(VueParcGtk, AucuneImageNeMontreUneLigneDeLAncienneListe) {
+    installerStyleOvrel();
+    Gtk::Window fenetre;
+    fenetre.set_default_size(1200, 900);
+    auto* vue = Gtk::make_managed<VueParc>();
+    fenetre.set_child(*vue);
+    fenetre.present();
+    const auto lecture = lireParc(bench::genererParc(2000), true);
+    ASSERT_TRUE(lecture);
+    const auto premiere = modeleListe(lecture->ovrels, {}, nullptr);
+    vue->afficherListe(premiere);
+    ASSERT_TRUE(attendre([&] { return nomsALEcran(*vue).size() >= 3; }));
+
+    // Every painted frame from now on is checked.
+    std::vector<std::string> perimes;
+    std::function<void()> verifier = [&] {
+        for (const auto& nom : nomsALEcran(*vue))
+            if (nom.find("(nouvelle)") == std::string::npos) perimes.push_back(nom);
+    };
+    auto horloge = fenetre.get_frame_clock();
+    const gulong id = g_signal_connect(horloge->gobj(), "after-paint",
+                                       G_CALLBACK(+[](GdkFrameClock*, gpointer f) { (*static_cast<std::function<void()>*>(f))(); }),
+                                       &verifier);
+    auto nouvelle = premiere;
+    for (auto& ligne : nouvelle.lignes) ligne.nom += " (nouvelle)";
+    vue->afficherListe(nouvelle);
+    // A scroll of one screenful, before the main loop has had a turn, then more as it runs.
+    auto ajustement = tous<Gtk::ScrolledWindow>(*vue).front()->get_vadjustment();
+    ajustement->set_value(ajustement->get_value() + ajustement->get_page_size());
+    int images = 0;
+    const gulong compteur = g_signal_connect(horloge->gobj(), "after-paint",
+                                             G_CALLBACK(+[](GdkFrameClock*, gpointer n) { ++*static_cast<int*>(n); }), &images);
+    for (int pas = 0; pas < 4; ++pas) {
+        const int avant = images;
+        ASSERT_TRUE(attendre([&] { return images > avant; }));
+        ajustement->set_value(ajustement->get_value() + ajustement->get_page_size() / 2);
+    }
+    essais::laisserTourner(std::chrono::milliseconds(500));
+    g_signal_handler_disconnect(horloge->gobj(), id);
+    g_signal_handler_disconnect(horloge->gobj(), compteur);
+    EXPECT_TRUE(perimes.empty()) << perimes.size() << " lignes périmées à l'écran, dont « " << perimes.front() << " »";
+    EXPECT_GE(nomsALEcran(*vue).size(), 3U);
+
+    // Once the main loop is idle, rows kept out of view have the new list too.
+    for (auto* etiquette : tous<Gtk::Label>(*vue)) {
+        if (etiquette->has_css_class("ovrel-ligne-nom")) {
+            EXPECT_NE(etiquette->get_text().raw().find("(nouvelle)"), std::string::npos) << etiquette->get_text();
+        }
+    }
     fenetre.unset_child();
 }
 
