@@ -1,0 +1,53 @@
+// The one discovery object of the application: it browses this network for boxes, asks each
+// one who it is, and keeps the table of what it found, keyed by host:port.
+#pragma once
+
+#include "plateforme/decouverte.h"
+#include "plateforme/http.h"
+#include "plateforme/vivant.h"
+#include "reseau/box_trouvee.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace ovrel {
+
+// The service type the boxes announce, and the domain browsed.
+inline constexpr const char* TYPE_SERVICE_BOX = "_ovrel-box._tcp";
+inline constexpr const char* DOMAINE_DECOUVERTE = "local";
+
+class ChercheurBox {
+public:
+    ChercheurBox(Decouverte& decouverte, Http& http);
+    ChercheurBox(const ChercheurBox&) = delete;
+    ChercheurBox& operator=(const ChercheurBox&) = delete;
+
+    // (Re)starts browsing with an empty table, then tells the screen (which shows its empty,
+    // still-searching state). Answers to queries of an earlier start are dropped.
+    void demarrer();
+    // Stops browsing; the table keeps what it holds.
+    void arreter();
+    // The boxes found since the last start, by host:port.
+    const std::map<std::string, BoxTrouvee>& boxes() const { return boxes_; }
+    // Called after every change of the table and at each start; the screen shown installs its
+    // own.
+    void definirSurChangement(std::function<void()> surChangement) { surChangement_ = std::move(surChangement); }
+
+private:
+    void resolu(const std::string& hote, int port);
+    // Asks the box who it is (3 s, name lookup included): a mute device never delays the list.
+    void interroger(const BoxTrouvee& box);
+    void changement();
+
+    Decouverte& decouverte_;
+    Http& http_;
+    std::map<std::string, BoxTrouvee> boxes_;
+    // Which start an answer belongs to.
+    std::uint64_t generation_ = 0;
+    std::function<void()> surChangement_;
+    Vivant vivant_;
+};
+
+}  // namespace ovrel
