@@ -2,6 +2,7 @@
 
 #include "simulateur/echange.h"
 #include "simulateur/routes.h"
+#include "simulateur/serveurs.h"
 
 #include <cstdio>
 
@@ -71,6 +72,52 @@ Erreur lireTexteOuNul(const json::value& v, const std::string& cle, std::optiona
     std::string t;
     if (auto e = lireTexte(v, cle, t)) return e;
     sortie = t;
+    return std::nullopt;
+}
+
+Erreur lireLenteur(const json::value& v, const std::string& cle, int& sortie) {
+    std::int64_t n = 0;
+    if (auto e = lireEntier(v, cle, 0, 120000, n)) return e;
+    sortie = static_cast<int>(n);
+    return std::nullopt;
+}
+
+Erreur lirePanneBox(const json::value& v, Panne& sortie) {
+    const auto panne = lirePanne(v);
+    if (!panne || panne->genre == Panne::Genre::injoignable)
+        return std::string("\"decouverte\" : normal, incoherent, coupe ou un statut HTTP");
+    sortie = *panne;
+    return std::nullopt;
+}
+
+// Another address of the boxes' network that this machine holds: the box moves there.
+Erreur lireAdresseBox(const Etat& etat, const json::value& v, std::string& sortie) {
+    if (!etat.config.reseauBoxes) return std::string("\"adresse\" : seulement sur le réseau des boxes (--reseau-boxes)");
+    const auto* t = v.if_string();
+    const auto adresse = t ? lireIpv4(*t) : std::nullopt;
+    if (!adresse || !etat.config.reseauBoxes->contient(*adresse))
+        return "\"adresse\" attend une adresse IPv4 d'hôte du réseau " + etat.config.reseauBoxes->texte();
+    const std::string texte = texteIpv4(*adresse);
+    if (!adresseDeCetteMachine(texte)) return "\"adresse\" : " + texte + " n'est pas une adresse de cette machine";
+    sortie = texte;
+    return std::nullopt;
+}
+
+// A host name of one or more labels of letters, digits and "-", under ".local".
+Erreur lireNomHote(const Etat& etat, const json::value& v, std::string& sortie) {
+    if (!etat.config.reseauBoxes) return std::string("\"nom_hote\" : seulement sur le réseau des boxes (--reseau-boxes)");
+    const auto* t = v.if_string();
+    const std::string nom = t ? minuscules(*t) : "";
+    constexpr std::string_view suffixe = ".local";
+    bool valide = nom.size() > suffixe.size() && nom.compare(nom.size() - suffixe.size(), suffixe.size(), suffixe) == 0;
+    char avant = '.';
+    for (std::size_t i = 0; valide && i < nom.size() - suffixe.size(); ++i) {
+        const char c = nom[i];
+        valide = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || (c == '-' && avant != '.') || (c == '.' && avant != '.' && avant != '-');
+        avant = c;
+    }
+    if (!valide || avant == '.' || avant == '-') return std::string("\"nom_hote\" attend un nom en .local (« box-durand-2.local »)");
+    sortie = nom;
     return std::nullopt;
 }
 
@@ -178,10 +225,23 @@ Erreur reglerBoxes(Etat& etat, const json::value& v) {
             else if (cle == "enregistree") e = lireBooleen(valeur, "enregistree", box->enregistree);
             else if (cle == "battement") e = lireBooleen(valeur, "battement", box->battement);
             else if (cle == "echec_mise_a_jour") e = lireBooleen(valeur, "echec_mise_a_jour", box->echecMiseAJour);
+            else if (cle == "absente") e = lireBooleen(valeur, "absente", box->absente);
+            else if (cle == "annonce_ipv6") e = lireBooleen(valeur, "annonce_ipv6", box->annonceIpv6);
+            else if (cle == "lenteur_decouverte_ms") e = lireLenteur(valeur, cle, box->lenteurDecouverteMs);
+            else if (cle == "decouverte") e = lirePanneBox(valeur, box->decouverte);
+            else if (cle == "adresse") e = lireAdresseBox(etat, valeur, box->hote);
+            else if (cle == "nom_hote") e = lireNomHote(etat, valeur, box->nomHote);
             else e = "\"boxes\" : clé inconnue " + std::string(cle);
             if (e) return e;
         }
     }
+    // Two boxes never share an address or a host name: their announcements would collide.
+    for (const auto& a : etat.boxesLocales)
+        for (const auto& b : etat.boxesLocales) {
+            if (&a == &b || !etat.config.reseauBoxes) continue;
+            if (a.hote == b.hote) return "\"boxes\" : " + a.role + " et " + b.role + " auraient la même adresse " + a.hote;
+            if (a.nomHote == b.nomHote) return "\"boxes\" : " + a.role + " et " + b.role + " auraient le même nom " + a.nomHote;
+        }
     return std::nullopt;
 }
 
@@ -208,12 +268,7 @@ Erreur appliquerCle(Etat& etat, const std::string& cle, const json::value& v) {
         return std::nullopt;
     }
     if (cle == "chemins") return reglerChemins(s, v);
-    if (cle == "lenteur_ms") {
-        std::int64_t n = 0;
-        if (auto e = lireEntier(v, cle, 0, 120000, n)) return e;
-        s.lenteurMs = static_cast<int>(n);
-        return std::nullopt;
-    }
+    if (cle == "lenteur_ms") return lireLenteur(v, cle, s.lenteurMs);
     if (cle == "livret") {
         const auto mode = v.is_string() ? lireModeLivret(v.get_string()) : std::nullopt;
         if (!mode) return std::string("\"livret\" : piece_jointe, pdf_en_ligne, html_500 ou redirection");
@@ -364,6 +419,11 @@ json::array boxesEnJson(const Etat& etat) {
         o["hote"] = b.hote;
         o["port"] = b.port;
         o["adresse"] = b.hote + ":" + std::to_string(b.port);
+        o["nom_hote"] = b.nomHote;
+        o["absente"] = b.absente;
+        o["annonce_ipv6"] = b.annonceIpv6;
+        o["lenteur_decouverte_ms"] = b.lenteurDecouverteMs;
+        o["decouverte"] = panneEnJson(b.decouverte);
         o["nom"] = b.nom;
         o["version"] = b.version;
         o["serie"] = b.serie;

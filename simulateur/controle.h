@@ -6,7 +6,9 @@
 //   POST   /reinitialiser default population and scenario, empty journal, no login
 //   GET    /journal       ?depuis=N: the requests received, numbered from 1
 //   DELETE /journal       empties the journal (numbering goes on)
-//   GET    /boxes         the boxes of the bench and their ports
+//   GET    /boxes         the boxes of the bench: where each listens ("hote", "port",
+//                         "adresse" = hote:port), its host name on the boxes' network
+//                         ("nom_hote", empty on loopback), whether it is announced, its faults
 //   POST   /connexion     {"compte": "installateur"}: a web login cookie and a sign-in token
 //   POST   /deconnecter   every web login is gone
 //   GET    /certificat    the TLS port's certificate, PEM
@@ -54,7 +56,22 @@ namespace ovrel::simulateur {
 //   "sante"                  {serial: colour | {"couleur","resume","verbe","anomalies","absente"}}
 //   "comptes"                {name: {"studio","exploitant","email","organisation"} | null}
 //   "boxes"                  {role: {"nom","version","serie","empreinte","enregistree","battement",
-//                                    "echec_mise_a_jour"}}
+//                                    "echec_mise_a_jour", and the box's faults below}}
+//
+// The faults of a box, keys of its "boxes" settings (all undone by POST /reinitialiser):
+//   "lenteur_decouverte_ms"  its identity answer (/api/decouverte) comes that much later
+//   "decouverte"             how it answers its identity query: "normal", "incoherent" (200 with
+//                            a body that is not JSON), "coupe" (reset) or a status number
+//   "absente"                true: it leaves the network: its announcement (and host record) is
+//                            withdrawn and nothing listens at its address any more; false: back
+//   "annonce_ipv6"           its service is announced over IPv6 as well as IPv4, so that a
+//                            browser finds it twice (needs a daemon that uses IPv6)
+//   "adresse"                on the boxes' network only: another address of that network, which
+//                            this machine must hold; the box listens there and its host record
+//                            says so
+//   "nom_hote"               on the boxes' network only: another ".local" host name, announced in
+//                            place of the first one
+// Two boxes never get the same address or host name.
 std::optional<std::string> appliquerReglages(Etat& etat, const boost::json::value& reglages);
 boost::json::object scenarioEnJson(const Etat& etat);
 boost::json::array boxesEnJson(const Etat& etat);

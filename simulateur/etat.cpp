@@ -353,8 +353,64 @@ bool versionAuMoins(std::string_view version, std::string_view minimum) {
 }
 
 bool BoxLocale::annoncee() const {
+    if (absente) return false;
     if (genre == GenreBox::ancienne) return versionAuMoins(version, VERSION_ANNONCE);
     return true;
+}
+
+std::optional<std::uint32_t> lireIpv4(std::string_view texte) {
+    std::uint32_t adresse = 0;
+    for (int i = 0; i < 4; ++i) {
+        const auto point = texte.find('.');
+        if ((i < 3) != (point != std::string_view::npos)) return std::nullopt;
+        const std::string_view octet = texte.substr(0, point);
+        unsigned n = 0;
+        const auto [fin, err] = std::from_chars(octet.data(), octet.data() + octet.size(), n);
+        if (octet.empty() || octet.size() > 3 || err != std::errc() || fin != octet.data() + octet.size() || n > 255)
+            return std::nullopt;
+        adresse = adresse << 8 | n;
+        if (point != std::string_view::npos) texte.remove_prefix(point + 1);
+    }
+    return adresse;
+}
+
+std::string texteIpv4(std::uint32_t a) {
+    return std::to_string(a >> 24) + "." + std::to_string(a >> 16 & 255) + "." + std::to_string(a >> 8 & 255) + "." +
+           std::to_string(a & 255);
+}
+
+namespace {
+// The bench's boxes, in the order of their addresses (see peuplerBoxes).
+constexpr int BOXES_DU_BANC = 7;
+// The n-th box of the bench takes the network's address plus this offset plus n.
+constexpr std::uint32_t DECALAGE_BOXES = 10;
+
+std::uint32_t masque(int longueur) { return longueur == 0 ? 0 : ~std::uint32_t{0} << (32 - longueur); }
+}  // namespace
+
+bool ReseauBoxes::contient(std::uint32_t adresse) const {
+    // Neither the network's own address nor its broadcast address is a host's.
+    const std::uint32_t hote = adresse & ~masque(longueur);
+    return (adresse & masque(longueur)) == reseau && hote != 0 && hote != ~masque(longueur);
+}
+
+std::string ReseauBoxes::adresseBox(int n) const { return texteIpv4(reseau + DECALAGE_BOXES + static_cast<std::uint32_t>(n)); }
+
+std::string ReseauBoxes::texte() const { return texteIpv4(reseau) + "/" + std::to_string(longueur); }
+
+std::optional<ReseauBoxes> lireReseauBoxes(std::string_view texte) {
+    const auto barre = texte.find('/');
+    if (barre == std::string_view::npos) return std::nullopt;
+    const auto adresse = lireIpv4(texte.substr(0, barre));
+    const std::string_view l = texte.substr(barre + 1);
+    int longueur = 0;
+    const auto [fin, err] = std::from_chars(l.data(), l.data() + l.size(), longueur);
+    if (!adresse || l.empty() || err != std::errc() || fin != l.data() + l.size() || longueur < 1 || longueur > 30)
+        return std::nullopt;
+    ReseauBoxes r{*adresse & masque(longueur), longueur};
+    // Room for every box of the bench.
+    if (!r.contient(r.reseau + DECALAGE_BOXES + BOXES_DU_BANC)) return std::nullopt;
+    return r;
 }
 
 std::string BoxLocale::identifiant() const { return empreinte.empty() ? serie : empreinte; }
@@ -460,6 +516,7 @@ void Etat::peuplerBoxes() {
 
     BoxLocale ancienne = boxLocaleDe("ancienne", GenreBox::ancienne, "Ovrel ancien", "", "0.71.4", "", "9f86d081884c", false);
     ancienne.hote = "127.0.0.2";
+    // On the boxes' network their addresses follow this order: keep BOXES_DU_BANC in step.
     boxesLocales = {
         boxLocaleDe("durand", GenreBox::ovrel, "Ovrel Maison Durand", "Maison Durand", "0.82.1", "OV24A0001", "5d41402abc4b", true),
         boxLocaleDe("pins", GenreBox::ovrel, "Ovrel Gîte des Pins", "Gîte des Pins", "0.82.1", "OV24A0002", "7d793037a076", true),
@@ -469,6 +526,15 @@ void Etat::peuplerBoxes() {
         boxLocaleDe("muette", GenreBox::muette, "Ovrel 4f1c", "", "", "", "", false),
         ancienne,
     };
+    if (config.reseauBoxes) {
+        int n = 0;
+        for (auto& b : boxesLocales) {
+            b.hote = config.reseauBoxes->adresseBox(++n);
+            b.port = PORT_BOX;
+            b.nomHote = "box-" + b.role + ".local";
+        }
+        return;
+    }
     for (auto& b : boxesLocales) {
         const auto a = adresses.find(b.role);
         if (a != adresses.end()) {

@@ -116,7 +116,9 @@ enum class GenreBox {
     ancienne,   // a legacy box: not announced until upgraded, old API only until then
 };
 
-// A box on the bench, reachable on its own loopback port.
+// A box on the bench: on its own loopback port, or, on the boxes' network (option
+// --reseau-boxes), on its own private address and the boxes' usual port, under a host name of
+// its own.
 struct BoxLocale {
     std::string role;          // stable name used by the control endpoint
     GenreBox genre = GenreBox::ovrel;
@@ -129,8 +131,15 @@ struct BoxLocale {
     bool battement = false;    // its heartbeat to the cloud runs (legacy report)
     bool echecMiseAJour = false;
     std::string api;           // cloud root received with its identity
-    std::string hote = "127.0.0.1";
+    std::string hote = "127.0.0.1";  // the address it listens on
     int port = 0;
+    std::string nomHote;       // its ".local" host name on the boxes' network; empty on loopback
+
+    // Faults the scenario gives it.
+    bool absente = false;      // gone from the network: not announced, nothing listens
+    bool annonceIpv6 = false;  // announced over IPv6 as well as IPv4: found twice
+    int lenteurDecouverteMs = 0;  // delay of its identity answer
+    Panne decouverte;          // how it answers its identity query
 
     bool annoncee() const;     // announced on the network
     std::string identifiant() const;  // fingerprint, else serial
@@ -146,10 +155,29 @@ inline constexpr int PARC_GENERE_MAX = 20000;
 inline constexpr std::string_view VERSION_ANNONCE = "0.75";
 bool versionAuMoins(std::string_view version, std::string_view minimum);
 
+// The private network of the boxes (option --reseau-boxes): the n-th box of the bench (from 1)
+// takes the network's address + 10 + n, on the boxes' usual port. The machine must hold those
+// addresses (the end-to-end harness puts them on a virtual interface of its own namespace).
+struct ReseauBoxes {
+    std::uint32_t reseau = 0;  // host byte order
+    int longueur = 24;         // prefix length
+
+    bool contient(std::uint32_t adresse) const;
+    std::string adresseBox(int n) const;
+    std::string texte() const;  // "192.168.77.0/24"
+};
+inline constexpr int PORT_BOX = 8000;
+// "a.b.c.d/n" with room for every box of the bench; absent otherwise.
+std::optional<ReseauBoxes> lireReseauBoxes(std::string_view texte);
+// A dotted IPv4 address in host byte order; absent for anything else.
+std::optional<std::uint32_t> lireIpv4(std::string_view texte);
+std::string texteIpv4(std::uint32_t adresse);
+
 struct Config {
     std::string domaine = "ovrel.localhost";
     int portCloud = 0;
     int portTls = 0;
+    std::optional<ReseauBoxes> reseauBoxes;  // absent: every box on its own loopback port
 };
 
 struct JetonEmis {
@@ -162,7 +190,8 @@ public:
     explicit Etat(Config config);
 
     // Back to the default population and scenario; web logins and tokens are forgotten. The
-    // ports of the local boxes stay as they are.
+    // loopback ports of the local boxes stay as they are; on the boxes' network each box is
+    // back on its first address under its first host name.
     void reinitialiser();
 
     Config config;

@@ -3,8 +3,9 @@
 //
 // Once everything listens it prints one line that scripts read to find it:
 //   PRET cloud=<port> tls=<port> controle=<port> studio=<address> ancien=<host:port> boxes=<p1,p2,...>
-// followed by " https=<port>" when the cloud is also served over HTTPS, and it ends cleanly on
-// SIGTERM or SIGINT.
+// followed, on the boxes' network, by " hotes=<name>=<address:port>,..." (every box of the bench)
+// and by " https=<port>" when the cloud is also served over HTTPS. It ends cleanly on SIGTERM or
+// SIGINT.
 #include "simulateur/annonce_avahi.h"
 #include "simulateur/certificat.h"
 #include "simulateur/controle.h"
@@ -34,6 +35,7 @@ struct Options {
     std::string fichierAutorite;
     bool avahi = true;
     std::string domaine = "ovrel.localhost";
+    std::optional<ReseauBoxes> reseauBoxes;
 };
 
 void usage(std::FILE* sortie) {
@@ -41,10 +43,15 @@ void usage(std::FILE* sortie) {
                  "Usage : ovrel-simulateur [--port-cloud N] [--port-tls N] [--port-controle N]\n"
                  "                         [--port-ancien N] [--domaine D] [--sans-avahi]\n"
                  "                         [--port-https N [--fichier-autorite FICHIER]]\n"
+                 "                         [--reseau-boxes RÉSEAU/LONGUEUR]\n"
                  "  Ports 0 : n'importe quel port libre. Par défaut : cloud 47080, tls 47443,\n"
                  "  contrôle 47081, box ancienne 8000 (sur 127.0.0.2), domaine ovrel.localhost.\n"
                  "  --port-https sert aussi le cloud en HTTPS, avec un certificat signé par une\n"
-                 "  autorité créée au démarrage, écrite (PEM) dans FICHIER avant la ligne PRET.\n");
+                 "  autorité créée au démarrage, écrite (PEM) dans FICHIER avant la ligne PRET.\n"
+                 "  --reseau-boxes 192.168.77.0/24 : chaque box écoute sur sa propre adresse de ce\n"
+                 "  réseau (.11, .12… dans l'ordre du banc), port %d, sous le nom box-<rôle>.local ;\n"
+                 "  ces adresses doivent être celles de la machine (--port-ancien est alors ignoré).\n",
+                 PORT_BOX);
 }
 
 bool lirePort(const char* texte, int& port) {
@@ -79,6 +86,9 @@ bool lireOptions(int argc, char** argv, Options& o) {
         } else if (a == "--fichier-autorite" && valeur) {
             o.fichierAutorite = argv[++i];
             if (o.fichierAutorite.empty()) return false;
+        } else if (a == "--reseau-boxes" && valeur) {
+            o.reseauBoxes = lireReseauBoxes(argv[++i]);
+            if (!o.reseauBoxes) return false;
         } else if (a == "--domaine" && valeur) {
             o.domaine = argv[++i];
             if (o.domaine.empty()) return false;
@@ -113,6 +123,7 @@ int main(int argc, char** argv) {
 
     Config config;
     config.domaine = options.domaine;
+    config.reseauBoxes = options.reseauBoxes;
     Etat etat(config);
     Journal journal(true);
 
@@ -144,6 +155,7 @@ int main(int argc, char** argv) {
     AnnonceurAvahi annonceur(etat);
     const auto synchroniser = [&] {
         cloud.suivreScenario();
+        boxes.suivreEtat();
         if (options.avahi) annonceur.synchroniser();
     };
     ServeurControle controle(etat, journal, certificat.pem, autorite, synchroniser);
@@ -161,13 +173,15 @@ int main(int argc, char** argv) {
 
     std::string ports;
     std::string ancien;
+    std::string hotes;
     for (const auto& b : etat.boxesLocales) {
         if (b.annoncee()) ports += (ports.empty() ? "" : ",") + std::to_string(b.port);
         else ancien = b.hote + ":" + std::to_string(b.port);
+        if (!b.nomHote.empty()) hotes += (hotes.empty() ? " hotes=" : ",") + b.nomHote + "=" + b.hote + ":" + std::to_string(b.port);
     }
     const std::string https = cloud.portHttps() ? " https=" + std::to_string(cloud.portHttps()) : "";
-    std::printf("PRET cloud=%d tls=%d controle=%d studio=%s ancien=%s boxes=%s%s\n", cloud.portCloud(), cloud.portTls(),
-                controle.port(), etat.urlStudio().c_str(), ancien.c_str(), ports.c_str(), https.c_str());
+    std::printf("PRET cloud=%d tls=%d controle=%d studio=%s ancien=%s boxes=%s%s%s\n", cloud.portCloud(), cloud.portTls(),
+                controle.port(), etat.urlStudio().c_str(), ancien.c_str(), ports.c_str(), hotes.c_str(), https.c_str());
     std::fflush(stdout);
 
     GMainLoop* boucle = g_main_loop_new(nullptr, FALSE);

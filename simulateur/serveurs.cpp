@@ -96,7 +96,72 @@ bool ecouterSur(SoupServer* serveur, const std::string& hote, int port, SoupServ
     return ok;
 }
 
+// Answers the message once `ms` have passed, unless its client went away meanwhile; `fin` runs
+// when the wait ends, answered or not.
+void differer(SoupServerMessage* message, int ms, std::function<void(SoupServerMessage*)> repondre,
+              std::function<void()> fin = {}) {
+    struct Attente {
+        SoupServerMessage* message;
+        std::function<void(SoupServerMessage*)> repondre;
+        std::function<void()> fin;
+    };
+    soup_server_message_pause(message);
+    auto* attente = new Attente{SOUP_SERVER_MESSAGE(g_object_ref(message)), std::move(repondre), std::move(fin)};
+    g_timeout_add_full(
+        G_PRIORITY_DEFAULT, static_cast<guint>(ms),
+        [](gpointer d) -> gboolean {
+            auto* a = static_cast<Attente*>(d);
+            if (!g_object_get_data(G_OBJECT(a->message), ABANDONNE)) {
+                a->repondre(a->message);
+                soup_server_message_unpause(a->message);
+            }
+            return G_SOURCE_REMOVE;
+        },
+        attente,
+        [](gpointer d) {
+            auto* a = static_cast<Attente*>(d);
+            if (a->fin) a->fin();
+            g_object_unref(a->message);
+            delete a;
+        });
+}
+
+// Answers as the fault says; false when there is none and the route is to answer.
+bool repondreEnPanne(SoupServerMessage* message, const Panne& panne, const Journalisation& j) {
+    switch (panne.genre) {
+        case Panne::Genre::normal:
+            return false;
+        case Panne::Genre::statut:
+            envoyer(message, Reponse::texte(panne.statut, "réponse simulée " + std::to_string(panne.statut) + "\n"));
+            return true;
+        case Panne::Genre::incoherent:
+            envoyer(message, Reponse::json(200, corpsIncoherent()));
+            return true;
+        case Panne::Genre::coupe:
+        case Panne::Genre::injoignable:
+            // No answer will finish: the entry is written now, with status 0.
+            g_object_set_data(G_OBJECT(message), DEJA_NOTE, GINT_TO_POINTER(1));
+            j.journal->noter(entreeDe(message, j, 0));
+            couperConnexion(message);
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+bool adresseDeCetteMachine(const std::string& adresse) {
+    GSocketAddress* a = g_inet_socket_address_new_from_string(adresse.c_str(), 0);
+    if (!a) return false;
+    GSocket* s = g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr);
+    const bool ok = s && g_socket_bind(s, a, TRUE, nullptr);
+    if (s) {
+        g_socket_close(s, nullptr);
+        g_object_unref(s);
+    }
+    g_object_unref(a);
+    return ok;
+}
 
 void journaliser(SoupServer* serveur, Journal& journal, const std::string& service, const std::string& box) {
     auto* j = new Journalisation{&journal, service, box};
@@ -177,30 +242,10 @@ void ServeurCloud::surRequete(SoupServer*, SoupServerMessage* message, const cha
         return;
     }
     // A slow cloud: the answer is computed and sent once the delay has passed.
-    struct Attente {
-        ServeurCloud* serveur;
-        SoupServerMessage* message;
-    };
-    soup_server_message_pause(message);
-    auto* attente = new Attente{moi, SOUP_SERVER_MESSAGE(g_object_ref(message))};
     moi->enAttente_.insert(message);
-    g_timeout_add_full(
-        G_PRIORITY_DEFAULT, static_cast<guint>(lenteur),
-        [](gpointer d) -> gboolean {
-            auto* a = static_cast<Attente*>(d);
-            if (!g_object_get_data(G_OBJECT(a->message), ABANDONNE)) {
-                a->serveur->repondre(a->message);
-                soup_server_message_unpause(a->message);
-            }
-            return G_SOURCE_REMOVE;
-        },
-        attente,
-        [](gpointer d) {
-            auto* a = static_cast<Attente*>(d);
-            a->serveur->enAttente_.erase(a->message);
-            g_object_unref(a->message);
-            delete a;
-        });
+    differer(
+        message, lenteur, [moi](SoupServerMessage* m) { moi->repondre(m); },
+        [moi, message] { moi->enAttente_.erase(message); });
 }
 
 void ServeurCloud::abandonnerLesAttentes() {
@@ -218,24 +263,7 @@ void ServeurCloud::repondre(SoupServerMessage* message) {
     if (estHoteCloud(etat_, r.hote)) {
         const auto p = etat_.scenario.chemins.find(r.chemin);
         const Panne panne = p != etat_.scenario.chemins.end() ? p->second : etat_.scenario.cloud;
-        switch (panne.genre) {
-            case Panne::Genre::normal:
-                break;
-            case Panne::Genre::statut:
-                envoyer(message, Reponse::texte(panne.statut, "réponse simulée " + std::to_string(panne.statut) + "\n"));
-                return;
-            case Panne::Genre::incoherent:
-                envoyer(message, Reponse::json(200, corpsIncoherent()));
-                return;
-            case Panne::Genre::coupe:
-            case Panne::Genre::injoignable: {
-                const Journalisation j{&journal_, "cloud", ""};
-                g_object_set_data(G_OBJECT(message), DEJA_NOTE, GINT_TO_POINTER(1));
-                journal_.noter(entreeDe(message, j, 0));
-                couperConnexion(message);
-                return;
-            }
-        }
+        if (repondreEnPanne(message, panne, Journalisation{&journal_, "cloud", ""})) return;
     }
     envoyer(message, routerCloud(etat_, r));
 }
@@ -245,7 +273,10 @@ void ServeurCloud::repondre(SoupServerMessage* message) {
 struct ServeursBoxes::ServeurBox {
     ServeursBoxes* parent;
     std::string role;
-    SoupServer* serveur;
+    SoupServer* serveur = nullptr;     // every box but the mute one
+    GSocketService* muette = nullptr;  // the mute box, while it listens
+    std::string hote;                  // where it listens; empty while nothing does
+    int port = 0;
 };
 
 struct ServeursBoxes::ConnexionMuette {
@@ -260,13 +291,8 @@ ServeursBoxes::ServeursBoxes(Etat& etat, Journal& journal) : etat_(etat), journa
 
 ServeursBoxes::~ServeursBoxes() {
     for (auto& s : serveurs_) {
-        soup_server_disconnect(s->serveur);
-        g_object_unref(s->serveur);
-    }
-    if (muette_) {
-        g_socket_service_stop(muette_);
-        g_socket_listener_close(G_SOCKET_LISTENER(muette_));
-        g_object_unref(muette_);
+        fermer(*s);
+        if (s->serveur) g_object_unref(s->serveur);
     }
     for (auto* c : connexionsMuettes_) {
         g_io_stream_close(G_IO_STREAM(c->connexion), nullptr, nullptr);
@@ -275,65 +301,125 @@ ServeursBoxes::~ServeursBoxes() {
     }
 }
 
-bool ServeursBoxes::ecouter(int portAncien, std::string& erreur) {
-    for (auto& box : etat_.boxesLocales) {
-        if (box.genre == GenreBox::muette) {
-            muette_ = g_socket_service_new();
-            GSocketAddress* adresse = g_inet_socket_address_new_from_string("127.0.0.1", 0);
-            GSocketAddress* effective = nullptr;
-            GError* e = nullptr;
-            const bool ok = g_socket_listener_add_address(G_SOCKET_LISTENER(muette_), adresse, G_SOCKET_TYPE_STREAM,
-                                                          G_SOCKET_PROTOCOL_TCP, nullptr, &effective, &e);
-            g_object_unref(adresse);
-            if (!ok) {
-                erreur = std::string("box muette : ") + (e ? e->message : "?");
-                g_clear_error(&e);
-                return false;
-            }
-            box.hote = "127.0.0.1";
-            box.port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(effective));
-            g_object_unref(effective);
-            g_signal_connect(muette_, "incoming", G_CALLBACK(&ServeursBoxes::surConnexionMuette), this);
-            g_socket_service_start(muette_);
-            continue;
+bool ServeursBoxes::ouvrir(ServeurBox& s, const std::string& hote, int port, std::string& erreur) {
+    if (!s.serveur) {
+        // A listener cannot listen again once closed: the mute box takes a new one each time.
+        s.muette = g_socket_service_new();
+        GSocketAddress* adresse = g_inet_socket_address_new_from_string(hote.c_str(), static_cast<guint>(port));
+        GSocketAddress* effective = nullptr;
+        GError* e = nullptr;
+        const bool ok = adresse && g_socket_listener_add_address(G_SOCKET_LISTENER(s.muette), adresse, G_SOCKET_TYPE_STREAM,
+                                                                 G_SOCKET_PROTOCOL_TCP, nullptr, &effective, &e);
+        if (adresse) g_object_unref(adresse);
+        if (!ok) {
+            erreur = "box muette sur " + hote + ":" + std::to_string(port) + " : " + (e ? e->message : "adresse invalide");
+            g_clear_error(&e);
+            g_object_unref(s.muette);
+            s.muette = nullptr;
+            return false;
         }
-        auto s = std::make_unique<ServeurBox>(ServeurBox{this, box.role, nullptr});
-        s->serveur = SOUP_SERVER(g_object_new(SOUP_TYPE_SERVER, "server-header", "ovrel-box", nullptr));
-        soup_server_add_handler(s->serveur, nullptr, &ServeursBoxes::surRequete, s.get(), nullptr);
-        journaliser(s->serveur, journal_, "box", box.role);
-        bool ok = false;
-        if (box.genre == GenreBox::ancienne) {
-            // Its own loopback address, so that the usual box port can be offered to it.
-            std::string ignoree;
-            ok = ecouterSur(s->serveur, box.hote, portAncien, SoupServerListenOptions(0), ignoree) ||
-                 (portAncien != 0 && ecouterSur(s->serveur, box.hote, 0, SoupServerListenOptions(0), ignoree));
-            if (!ok) box.hote = "127.0.0.1";
-        }
-        if (!ok) ok = ecouterSur(s->serveur, box.hote, 0, SoupServerListenOptions(0), erreur);
-        if (!ok) return false;
-        box.port = portDe(s->serveur, false);
-        if (box.hote != "127.0.0.1") {
+        s.port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(effective));
+        g_object_unref(effective);
+        g_signal_connect(s.muette, "incoming", G_CALLBACK(&ServeursBoxes::surConnexionMuette), this);
+        g_socket_service_start(s.muette);
+    } else {
+        if (!ecouterSur(s.serveur, hote, port, SoupServerListenOptions(0), erreur)) return false;
+        s.port = portDe(s.serveur, false);
+        if (!etat_.config.reseauBoxes && hote != "127.0.0.1") {
             // Its announcement, once upgraded, resolves to the host's own address (127.0.0.1):
             // the same port there leads to it as well.
             std::string raison;
-            if (!ecouterSur(s->serveur, "127.0.0.1", box.port, SoupServerListenOptions(0), raison))
-                std::printf("BOX %s : pas de second accès sur 127.0.0.1 (%s)\n", box.role.c_str(), raison.c_str());
+            if (!ecouterSur(s.serveur, "127.0.0.1", s.port, SoupServerListenOptions(0), raison))
+                std::printf("BOX %s : pas de second accès sur 127.0.0.1 (%s)\n", s.role.c_str(), raison.c_str());
         }
+    }
+    s.hote = hote;
+    return true;
+}
+
+void ServeursBoxes::fermer(ServeurBox& s) {
+    if (s.serveur) soup_server_disconnect(s.serveur);
+    if (s.muette) {
+        g_socket_service_stop(s.muette);
+        g_socket_listener_close(G_SOCKET_LISTENER(s.muette));
+        g_object_unref(s.muette);
+        s.muette = nullptr;
+    }
+    s.hote.clear();
+}
+
+bool ServeursBoxes::ecouter(int portAncien, std::string& erreur) {
+    const bool reseau = etat_.config.reseauBoxes.has_value();
+    for (auto& box : etat_.boxesLocales) {
+        auto s = std::make_unique<ServeurBox>(ServeurBox{this, box.role, nullptr, nullptr, {}, 0});
+        if (box.genre != GenreBox::muette) {
+            s->serveur = SOUP_SERVER(g_object_new(SOUP_TYPE_SERVER, "server-header", "ovrel-box", nullptr));
+            soup_server_add_handler(s->serveur, nullptr, &ServeursBoxes::surRequete, s.get(), nullptr);
+            journaliser(s->serveur, journal_, "box", box.role);
+        }
+        bool ok = false;
+        if (!reseau && box.genre == GenreBox::ancienne) {
+            // Its own loopback address, so that the usual box port can be offered to it.
+            std::string ignoree;
+            ok = ouvrir(*s, box.hote, portAncien, ignoree) ||
+                 (portAncien != 0 && ouvrir(*s, box.hote, 0, ignoree));
+            if (!ok) box.hote = "127.0.0.1";
+        }
+        if (!ok && !ouvrir(*s, box.hote, reseau ? box.port : 0, erreur)) {
+            fermer(*s);
+            if (s->serveur) g_object_unref(s->serveur);
+            return false;
+        }
+        box.port = s->port;
         serveurs_.push_back(std::move(s));
     }
     return true;
 }
 
+void ServeursBoxes::suivreEtat() {
+    for (auto& s : serveurs_) {
+        const BoxLocale* box = etat_.boxLocale(s->role);
+        const bool voulue = box && !box->absente;
+        if (voulue ? s->hote == box->hote && s->port == box->port : s->hote.empty()) continue;
+        fermer(*s);
+        if (!voulue) {
+            std::printf("BOX %s : partie du réseau, plus rien n'écoute\n", s->role.c_str());
+            continue;
+        }
+        std::string erreur;
+        if (ouvrir(*s, box->hote, box->port, erreur))
+            std::printf("BOX %s : écoute sur %s:%d\n", s->role.c_str(), box->hote.c_str(), box->port);
+        else
+            std::printf("BOX %s : impossible d'écouter (%s)\n", s->role.c_str(), erreur.c_str());
+    }
+    std::fflush(stdout);
+}
+
 void ServeursBoxes::surRequete(SoupServer*, SoupServerMessage* message, const char*, GHashTable*, gpointer donnees) {
     auto* s = static_cast<ServeurBox*>(donnees);
-    BoxLocale* box = s->parent->etat_.boxLocale(s->role);
+    ServeursBoxes* moi = s->parent;
+    const BoxLocale* box = moi->etat_.boxLocale(s->role);
+    const int lenteur = box ? box->lenteurDecouverteMs : 0;
+    if (lenteur > 0 && g_strcmp0(g_uri_get_path(soup_server_message_get_uri(message)), "/api/decouverte") == 0) {
+        // A slow box: its identity answer, fault included, comes once the delay has passed.
+        differer(message, lenteur, [moi, role = s->role](SoupServerMessage* m) { moi->repondre(role, m); });
+        return;
+    }
+    moi->repondre(s->role, message);
+}
+
+void ServeursBoxes::repondre(const std::string& role, SoupServerMessage* message) {
+    BoxLocale* box = etat_.boxLocale(role);
     if (!box) {
         envoyer(message, Reponse::texte(503, "box retirée\n"));
         return;
     }
+    const Requete r = lireRequete(message);
+    if (r.chemin == "/api/decouverte" && repondreEnPanne(message, box->decouverte, Journalisation{&journal_, "box", role}))
+        return;
     const bool annonceeAvant = box->annoncee();
-    envoyer(message, routerBox(s->parent->etat_, *box, lireRequete(message)));
-    if (box->annoncee() != annonceeAvant && s->parent->surAnnonce_) s->parent->surAnnonce_();
+    envoyer(message, routerBox(etat_, *box, r));
+    if (box->annoncee() != annonceeAvant && surAnnonce_) surAnnonce_();
 }
 
 gboolean ServeursBoxes::surConnexionMuette(GSocketService*, GSocketConnection* connexion, GObject*, gpointer donnees) {

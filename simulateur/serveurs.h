@@ -1,6 +1,7 @@
 // The listening side of the simulator: the cloud (one plain port, one TLS port with the boxes'
-// certificate and, when asked, one HTTPS port with the cloud's own; all routed by the Host header), one port per box of the bench, and the mute box that accepts connections
-// and never answers. Every request ends in the journal.
+// certificate and, when asked, one HTTPS port with the cloud's own; all routed by the Host
+// header), one listening socket per box of the bench (a loopback port, or its private address),
+// and the mute box that accepts connections and never answers. Every request ends in the journal.
 #pragma once
 
 #include "simulateur/etat.h"
@@ -66,14 +67,21 @@ public:
     ServeursBoxes(const ServeursBoxes&) = delete;
     ServeursBoxes& operator=(const ServeursBoxes&) = delete;
 
-    // Every box of the state listens on its own loopback port. The legacy box takes
-    // `portAncien` on its own loopback address when it is free, any port otherwise.
+    // Every box of the state listens. On loopback each takes a port of its own, the legacy box
+    // `portAncien` on its own loopback address when it is free, any port otherwise; on the
+    // boxes' network each takes its address on the boxes' port. False with a message on failure.
     bool ecouter(int portAncien, std::string& erreur);
+    // Follows the boxes' faults: a box gone from the network stops listening, a box back or
+    // moved listens at its address again. A failure is printed, the box then stays silent.
+    void suivreEtat();
     void surAnnonce(SurAnnonce rappel) { surAnnonce_ = std::move(rappel); }
 
 private:
     struct ServeurBox;
     struct ConnexionMuette;
+    bool ouvrir(ServeurBox& serveur, const std::string& hote, int port, std::string& erreur);
+    static void fermer(ServeurBox& serveur);
+    void repondre(const std::string& role, SoupServerMessage* message);
     static void surRequete(SoupServer*, SoupServerMessage* message, const char*, GHashTable*, gpointer donnees);
     static gboolean surConnexionMuette(GSocketService*, GSocketConnection* connexion, GObject*, gpointer moi);
     static void surLectureMuette(GObject* source, GAsyncResult* resultat, gpointer donnees);
@@ -81,10 +89,12 @@ private:
     Etat& etat_;
     Journal& journal_;
     std::vector<std::unique_ptr<ServeurBox>> serveurs_;
-    GSocketService* muette_ = nullptr;
     std::vector<ConnexionMuette*> connexionsMuettes_;
     SurAnnonce surAnnonce_;
 };
+
+// Whether this machine holds that IPv4 address (a socket can be bound to it).
+bool adresseDeCetteMachine(const std::string& adresse);
 
 // Connects the journal to a server: one entry per finished or abandoned request, under that
 // service name and box role.

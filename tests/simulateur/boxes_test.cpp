@@ -179,6 +179,72 @@ TEST_F(Boxes, LeStudioDUneBoxSOuvreAvecLeJetonLocal) {
     EXPECT_EQ(obtenir(url("durand", "/studio/session?jeton=" + jetonLocal())).statut, 401) << "un jeton expiré";
 }
 
+TEST_F(Boxes, UneReponseDIdentiteEnPanneLaisseLeResteDeLaBoxRepondre) {
+    const std::string jeton = jetonLocal();
+    sim.scenario(R"({"boxes":{"durand":{"decouverte":"incoherent"},"pins":{"decouverte":500},)"
+                 R"("vierge-1":{"decouverte":"coupe"}}})");
+    EXPECT_EQ(std::string(sim.box("durand").at("decouverte").as_string()), "incoherent");
+
+    const Reponse incoherente = obtenir(url("durand", "/api/decouverte"));
+    EXPECT_EQ(incoherente.statut, 200);
+    EXPECT_FALSE(lireDecouverte(incoherente.corps)) << "le chercheur écarte ce qui n'est pas du JSON";
+    EXPECT_EQ(obtenir(url("pins", "/api/decouverte")).statut, 500);
+    const std::uint64_t depuis = sim.suivantDuJournal();
+    const Reponse coupee = obtenir(url("vierge-1", "/api/decouverte"));
+    EXPECT_EQ(coupee.statut, 0);
+    EXPECT_EQ(coupee.domaineErreur, "g-io-error-quark");
+    const auto journal = sim.journal(depuis);
+    ASSERT_FALSE(journal.empty());
+    EXPECT_EQ(journal.front().at("box"), "vierge-1");
+    EXPECT_EQ(journal.front().at("statut").as_int64(), 0) << "la connexion coupée est au journal, sans réponse";
+
+    // Only the identity answer is at fault: the box's studio opens as usual.
+    EXPECT_EQ(obtenir(url("durand", "/studio/session?jeton=" + jeton)).statut, 200);
+    EXPECT_EQ(sim.controle("POST", "/scenario", R"({"boxes":{"durand":{"decouverte":"injoignable"}}})").statut, 400);
+
+    sim.reinitialiser();
+    EXPECT_TRUE(decouvrir("durand"));
+    EXPECT_TRUE(decouvrir("pins"));
+}
+
+TEST_F(Boxes, UneBoxLenteDonneSonIdentiteApresLeDelai) {
+    sim.scenario(R"({"boxes":{"durand":{"lenteur_decouverte_ms":1500},"pins":{"lenteur_decouverte_ms":1500,"decouverte":503}}})");
+    const Reponse lente = obtenir(url("durand", "/api/decouverte"));
+    EXPECT_GE(lente.secondes, 1.45);
+    EXPECT_TRUE(lireDecouverte(lente.corps)) << lente.corps;
+    const Reponse lenteEnPanne = obtenir(url("pins", "/api/decouverte"));
+    EXPECT_GE(lenteEnPanne.secondes, 1.45);
+    EXPECT_EQ(lenteEnPanne.statut, 503);
+    EXPECT_LT(obtenir(url("durand", "/")).secondes, 1.0) << "ses autres pages ne sont pas retardées";
+
+    // A client that gives up first gets nothing, and the box goes on answering the next one.
+    const Reponse abandonnee = obtenir(url("durand", "/api/decouverte"), std::nullopt, 1);
+    EXPECT_EQ(abandonnee.codeErreur, G_IO_ERROR_TIMED_OUT);
+    sim.scenario(R"({"boxes":{"durand":{"lenteur_decouverte_ms":0}}})");
+    EXPECT_TRUE(decouvrir("durand"));
+}
+
+TEST_F(Boxes, UneBoxPartieNEcoutePlusEtRevientAuMemePort) {
+    const int avant = port("vierge-2");
+    sim.scenario(R"({"boxes":{"vierge-2":{"absente":true},"muette":{"absente":true}}})");
+    EXPECT_FALSE(sim.box("vierge-2").at("annoncee").as_bool());
+    EXPECT_TRUE(sim.box("vierge-2").at("absente").as_bool());
+    EXPECT_EQ(obtenir(url("vierge-2", "/api/decouverte")).codeErreur, G_IO_ERROR_CONNECTION_REFUSED);
+    EXPECT_EQ(obtenir(url("muette", "/api/decouverte"), std::nullopt, 1).codeErreur, G_IO_ERROR_CONNECTION_REFUSED);
+
+    sim.scenario(R"({"boxes":{"vierge-2":{"absente":false}}})");
+    EXPECT_EQ(port("vierge-2"), avant);
+    EXPECT_TRUE(decouvrir("vierge-2"));
+    sim.reinitialiser();
+    EXPECT_EQ(obtenir(url("muette", "/api/decouverte"), std::nullopt, 1).codeErreur, G_IO_ERROR_TIMED_OUT)
+        << "la box muette est revenue, muette";
+
+    // Addresses and host names are those of the boxes' network, which this simulator has not.
+    EXPECT_EQ(sim.controle("POST", "/scenario", R"({"boxes":{"durand":{"adresse":"192.168.77.101"}}})").statut, 400);
+    EXPECT_EQ(sim.controle("POST", "/scenario", R"({"boxes":{"durand":{"nom_hote":"box-x.local"}}})").statut, 400);
+    EXPECT_EQ(std::string(sim.box("durand").at("nom_hote").as_string()), "");
+}
+
 Execution rattacher(const std::string& adresse) {
     std::vector<std::string> commande{"/bin/bash"};
     for (const auto& a : argumentsRattachement(projetExemple(), adresse)) commande.push_back(a);

@@ -215,6 +215,18 @@ TEST(LigneDeCommande, DesArgumentsInconnusSontRefusesAvecLUsage) {
     EXPECT_EQ(x.statut, 2);
     EXPECT_NE(x.sortie.find("Usage"), std::string::npos);
     EXPECT_EQ(executer({OVREL_SIMULATEUR_EXE, "--inconnu"}).statut, 2);
+    // A network of boxes is an IPv4 network with room for the whole bench.
+    for (const char* reseau : {"192.168.77.0", "192.168.77.0/", "192.168.777.0/24", "192.168.77.0/28", "fd00::/64"})
+        EXPECT_EQ(executer({OVREL_SIMULATEUR_EXE, "--reseau-boxes", reseau}).statut, 2) << reseau;
+}
+
+TEST(LigneDeCommande, UnReseauDeBoxesQueLaMachineNAPasEmpecheLeDemarrage) {
+    // A documentation network, which no machine holds: nothing can listen there.
+    const Execution x = executer({OVREL_SIMULATEUR_EXE, "--port-cloud", "0", "--port-tls", "0", "--port-controle", "0",
+                                  "--sans-avahi", "--reseau-boxes", "198.51.100.0/24"});
+    EXPECT_EQ(x.statut, 1);
+    EXPECT_NE(x.sortie.find("198.51.100.11:8000"), std::string::npos) << x.sortie;
+    EXPECT_EQ(x.sortie.find("PRET"), std::string::npos);
 }
 
 TEST(LigneDeCommande, UnPortDejaPrisEmpecheLeDemarrage) {
