@@ -2,14 +2,18 @@
 # what the harness exports:
 #   OVREL_STUDIO_EXE, OVREL_TRAVAIL, OVREL_CAPTURES, OVREL_DOMAINE
 #   OVREL_PORT_CLOUD, OVREL_PORT_TLS, OVREL_PORT_HTTPS, OVREL_PORT_CONTROLE, OVREL_CONTROLE,
-#   OVREL_BOXES
+#   OVREL_BOXES (the announced boxes' ports, all 8000),
+#   OVREL_HOTES_BOXES (every bench box: "box-durand.local=192.168.77.11:8000,…"; after a move,
+#   adresse_box tells where a box is), OVREL_RESEAU_BOXES (192.168.77.0/24),
+#   OVREL_ADRESSES_LIBRES (addresses of that network a box can move to, space-separated)
 #   OVREL_STUDIO_URL, OVREL_BASE_CLOUD (the cloud as the application reaches it: HTTPS on 443),
 #   OVREL_BASE_CLAIRE (the same studio on the simulator's plain port)
 #   OVREL_FENETRE (the window, once it appeared)
 #   OVREL_NAVIGATEUR_JOURNAL (the addresses the stand-in browser was given, one a line)
 #   DISPLAY, DBUS_SESSION_BUS_ADDRESS, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME
-# No curl: HTTP goes through bash's /dev/tcp, always to 127.0.0.1 with the address's Host
-# header (the cloud's names under a ".localhost" domain do not resolve through the C library).
+# No curl: HTTP goes through bash's /dev/tcp, to 127.0.0.1 with the address's Host header (the
+# cloud's names under a ".localhost" domain do not resolve through the C library), or to the
+# address itself when it is an IPv4 address (a box on its private network).
 # Bash speaks no TLS: the cloud's https:// addresses are asked of its plain port, which serves
 # the same hosts and pages.
 # shellcheck shell=bash
@@ -98,7 +102,8 @@ pixels_proches() {
 # --- HTTP over /dev/tcp ---
 
 # http_brut METHOD URL [BODY]: the raw answer (status line, headers, body) of one request to an
-# http:// address, sent to 127.0.0.1 on the address's port, with its host as Host header. An
+# http:// address, sent to 127.0.0.1 (or to the host itself, an IPv4 address) on the address's
+# port, with its host as Host header. An
 # https:// address on the default port goes to the cloud's plain port (Host: its host and that
 # port, so that the addresses the answer names lead back there).
 http_brut() {
@@ -116,11 +121,13 @@ http_brut() {
   [ "$autorite" != "$reste" ] || chemin=/
   port=${autorite##*:}
   [ "$port" != "$autorite" ] || port=80
+  local cible=127.0.0.1
+  [[ "${autorite%:*}" =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] && cible=${autorite%:*}
   timeout 10 bash -c '
-    exec 3<>"/dev/tcp/127.0.0.1/$1" || exit 1
+    exec 3<>"/dev/tcp/$6/$1" || exit 1
     printf "%s %s HTTP/1.1\r\nHost: %s\r\nConnection: close\r\nContent-Type: application/json\r\nContent-Length: %s\r\n\r\n%s" \
       "$2" "$3" "$4" "${#5}" "$5" >&3
-    cat <&3' _ "$port" "$methode" "$chemin" "$autorite" "$corps"
+    cat <&3' _ "$port" "$methode" "$chemin" "$autorite" "$corps" "$cible"
 }
 
 # statut_http ANSWER: the status code of a raw answer.
@@ -301,6 +308,17 @@ se_connecter() {
 action_application() {
   timeout 10 gdbus call --session --dest fr.ovrel.Studio --object-path /fr/ovrel/Studio \
     --method org.gtk.Actions.Activate "$1" '[]' '{}' >/dev/null
+}
+
+# adresse_box ROLE: where that bench box listens now ("192.168.77.11:8000"), as the simulator's
+# control endpoint says.
+adresse_box() {
+  controle GET /boxes | sed 's/},{/}\n{/g' | grep "\"role\":\"$1\"" | sed -n 's/.*"adresse":"\([^"]*\)".*/\1/p'
+}
+
+# jeton_local_stocke: the local token the application keeps in its user defaults (empty when none).
+jeton_local_stocke() {
+  sqlite3 "$XDG_CONFIG_HOME/ovrel-studio/preferences.sqlite" "SELECT valeur FROM preferences WHERE cle = 'jeton_local';"
 }
 
 # preferences_ovrel: the keys of the user defaults, one a line.

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Runs one end-to-end test script: the real application against the simulated cloud and boxes,
 # in a world of its own that nothing of the machine reaches and that reaches nothing of it:
-#   - private network (loopback only), mount and process namespaces: when the test ends, however
-#     it ends (even killed), every process it started ends with it;
-#   - its own system bus and Avahi daemon (the boxes' announcements stay on this loopback);
+#   - private network, mount and process namespaces: when the test ends, however it ends (even
+#     killed), every process it started ends with it. The network is loopback and the boxes'
+#     private network (reseau_prive.sh: a veth pair of this namespace, the installer's computer at
+#     192.168.77.1, the boxes at .11 to .17, free addresses for a box that moves);
+#   - its own system bus and Avahi daemon, on loopback and the installer's side of that network,
+#     IPv4 and IPv6 (a box can be announced over both); the boxes' host names box-<role>.local
+#     resolve through the C library (nss-mdns) to their private addresses;
 #   - for a cloud domain outside ".localhost" (which GLib and WebKit send to loopback by
 #     themselves), its own hosts file sending the cloud's names to loopback;
 #   - its own X display (Xvfb) and session bus;
 #   - the simulator, serving the cloud over HTTPS on port 443 besides its plain port, with a
 #     certificate signed by an authority it made at start that only this mount namespace
-#     trusts; the boxes behind its tunnel keep a certificate nothing trusts;
+#     trusts; the boxes behind its tunnel keep a certificate nothing trusts; its bench boxes each
+#     on its private address, port 8000;
 #   - the application with empty XDG folders and OVREL_STUDIO_URL set to the simulator's studio
 #     over HTTPS, its window found before the test script starts;
 #   - a stand-in default browser that only writes down the addresses it is given.
@@ -19,7 +24,8 @@
 # The test script runs with the variables listed in commun.sh, which it sources. Exit status:
 # the test script's; 77 (skipped) only when private namespaces cannot be made here.
 set -euo pipefail
-configuration_avahi=$(cd "$(dirname "$0")/../../scripts" && pwd)/avahi-boucle.conf
+# shellcheck source=reseau_prive.sh
+source "$(dirname "$0")/reseau_prive.sh"
 
 if [ $# -ne 5 ]; then
   echo "usage : $0 <script de test> <ovrel-studio> <ovrel-simulateur> <domaine> <dossier des captures>" >&2
@@ -128,8 +134,8 @@ demarrer() {
   groupes+=("$!")
 }
 
-# Network: loopback only.
-ip link set lo up
+# Network: loopback and the boxes' private network.
+monter_reseau_boxes || echec_harnais "le réseau privé des boxes ne se monte pas"
 
 # System bus and Avahi, in fresh runtime folders: a pid file left by the machine's daemons
 # would stop ours.
@@ -138,7 +144,7 @@ mount -t tmpfs tmpfs /run/dbus
 mount -t tmpfs tmpfs /run/avahi-daemon
 dbus-daemon --system --fork --print-pid >"$travail/dbus-systeme.pid" || echec_harnais "le bus système ne démarre pas"
 pid_dbus_systeme=$(cat "$travail/dbus-systeme.pid")
-avahi-daemon -f "$configuration_avahi" --no-drop-root --no-chroot --daemonize 2>"$travail/avahi.log" ||
+avahi-daemon -f "$CONFIGURATION_AVAHI_RESEAU" --no-drop-root --no-chroot --daemonize 2>"$travail/avahi.log" ||
   echec_harnais "avahi-daemon ne démarre pas : $(cat "$travail/avahi.log")"
 avahi=1
 for _ in $(seq 50); do avahi-daemon -c 2>/dev/null && break; sleep 0.1; done
@@ -189,18 +195,22 @@ export DBUS_SESSION_BUS_ADDRESS="unix:path=$travail/bus-session"
 # The simulated cloud and boxes. The cloud also on 443, the port of the application's fixed
 # update address, so that the application reaches it over HTTPS as it reaches the real cloud.
 setsid "$simulateur" --port-cloud 0 --port-tls 0 --port-controle 0 --domaine "$domaine" \
-  --port-https 443 --fichier-autorite "$travail/autorite.pem" >"$travail/simulateur.log" 2>&1 &
+  --reseau-boxes "$RESEAU_BOXES" --port-https 443 --fichier-autorite "$travail/autorite.pem" >"$travail/simulateur.log" 2>&1 &
 groupes+=("$!")
 for _ in $(seq 100); do grep -q '^PRET ' "$travail/simulateur.log" 2>/dev/null && break; sleep 0.1; done
 pret=$(grep -m1 '^PRET ' "$travail/simulateur.log") || echec_harnais "le simulateur ne démarre pas : $(cat "$travail/simulateur.log")"
 champ() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$pret"; }
 export OVREL_PORT_CLOUD OVREL_PORT_TLS OVREL_PORT_HTTPS OVREL_PORT_CONTROLE OVREL_BOXES OVREL_STUDIO_URL \
-  OVREL_BASE_CLOUD OVREL_BASE_CLAIRE OVREL_CONTROLE
+  OVREL_BASE_CLOUD OVREL_BASE_CLAIRE OVREL_CONTROLE OVREL_HOTES_BOXES OVREL_RESEAU_BOXES OVREL_ADRESSES_LIBRES
 OVREL_PORT_CLOUD=$(champ cloud)
 OVREL_PORT_TLS=$(champ tls)
 OVREL_PORT_HTTPS=$(champ https)
 OVREL_PORT_CONTROLE=$(champ controle)
 OVREL_BOXES=$(champ boxes)
+OVREL_HOTES_BOXES=$(champ hotes)
+OVREL_RESEAU_BOXES=$RESEAU_BOXES
+OVREL_ADRESSES_LIBRES=$ADRESSES_LIBRES
+[ -n "$OVREL_HOTES_BOXES" ] || echec_harnais "le simulateur ne dit pas où sont les boxes : $pret"
 OVREL_BASE_CLAIRE=$(champ studio)
 OVREL_BASE_CLAIRE=${OVREL_BASE_CLAIRE%/studio}
 [ "$OVREL_PORT_HTTPS" = 443 ] || echec_harnais "le simulateur ne sert pas le cloud en HTTPS sur 443 : $pret"
