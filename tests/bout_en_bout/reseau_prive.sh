@@ -7,6 +7,7 @@
 # "ovrel-boxes" holds the boxes' addresses, so that the daemon publishes none of them for its own
 # host name. Every address is local to the namespace: traffic to a box goes through loopback.
 # shellcheck shell=bash
+# shellcheck disable=SC2034 # the variables are read by the scripts that source this file
 
 RESEAU_BOXES=192.168.77.0/24
 ADRESSE_POSTE=192.168.77.1
