@@ -21,13 +21,14 @@ constexpr const char* SCRIPT_AVANT_DE_QUITTER = "window.ovrelAvantDeQuitter ? wi
 constexpr std::chrono::milliseconds ATTENTE_AVANT_DE_QUITTER{700};
 
 // The menu actions this object carries out; each flow adds its own as it arrives.
-constexpr std::array<std::string_view, 9> ACTIONS = {
-    "verifierMiseAJourManuelle", "deconnexion",          "actionRetour",   "actionConnexionOvrel", "actionParc",
-    "recharger",                 "actionParcHorsLigne", "ouvrirStudioWeb", "actionActualiserParc"};
+constexpr std::array<std::string_view, 12> ACTIONS = {
+    "verifierMiseAJourManuelle", "deconnexion",         "actionRetour",    "actionConnexionOvrel",
+    "actionParc",                "recharger",           "actionParcHorsLigne", "ouvrirStudioWeb",
+    "actionActualiserParc",      "montrerBoxLocales",   "ouvrirConsole",   "actionActualiser"};
 }  // namespace
 
 Delegue::Delegue(PortsDelegue p, Configuration configuration)
-    : ports_(p), configuration_(std::move(configuration)), sessions_(p.navigateur) {}
+    : ports_(p), configuration_(std::move(configuration)), sessions_(p.navigateur), chercheur_(p.decouverte, p.http) {}
 
 Delegue::~Delegue() { attacherVueWeb(nullptr); }
 
@@ -107,9 +108,9 @@ void Delegue::preparerVueWeb() {
 void Delegue::montrerConnexion() {
     if (!sortieDeFicheConfirmee()) return;
     oublierLaFiche();
-    // The box finder's browsing and the fleet heartbeat stop here too, once they exist.
-    roleRoute_ = false;
+    chercheur_.arreter();
     arreterBattementParc();
+    roleRoute_ = false;
     ports_.ecrans.afficher(Ecran::connexion);
 }
 
@@ -118,19 +119,6 @@ void Delegue::montrerAtelier() {
     oublierLaFiche();
     arreterBattementParc();
     ports_.ecrans.afficher(Ecran::atelier);
-}
-
-void Delegue::montrerBoxLocales() {
-    if (!sortieDeFicheConfirmee()) return;
-    oublierLaFiche();
-    if (!Habilitation::valide(ports_.preferences, ports_.horloge)) {
-        alerte(std::string(TITRE_CONNEXION_REQUISE), std::string(TEXTE_CONNEXION_REQUISE));
-        montrerConnexion();
-        return;
-    }
-    majEtiquetteHabilitation();
-    arreterBattementParc();
-    ports_.ecrans.afficher(Ecran::box);
 }
 
 void Delegue::montrerPageWeb(const std::string& url) {
@@ -185,7 +173,7 @@ bool Delegue::validerElementMenu(std::string_view action) const {
 bool Delegue::windowShouldClose() { return sortieDeFicheConfirmee(); }
 
 void Delegue::windowWillClose() {
-    // The box finder's browsing stops here too, once it exists.
+    chercheur_.arreter();
     arreterBattementParc();
 }
 

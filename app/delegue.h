@@ -18,6 +18,7 @@
 #include "connexion/session.h"
 #include "connexion/sessions_navigateur.h"
 #include "parc/ecran_parc.h"
+#include "plateforme/decouverte.h"
 #include "plateforme/dialogues.h"
 #include "plateforme/ecrans.h"
 #include "plateforme/horloge.h"
@@ -28,12 +29,16 @@
 #include "plateforme/systeme.h"
 #include "plateforme/vivant.h"
 #include "plateforme/vue_web.h"
+#include "reseau/box_trouvee.h"
+#include "reseau/chercheur_box.h"
+#include "reseau/ecran_box.h"
 #include "sante/lecture_parc.h"
 #include "web/gardien_sortie.h"
 #include "web/telechargements.h"
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -54,6 +59,8 @@ struct PortsDelegue {
     Systeme& systeme;
     NavigateurConnexion& navigateur;
     EcranParc& ecranParc;
+    Decouverte& decouverte;
+    EcranBox& ecranBox;
 };
 
 // The answer to a quit request.
@@ -104,7 +111,8 @@ public:
     // there is none, from the cached one. Its list, its heartbeat and the discovery of this
     // network come with the fleet screen; the guard is asked already.
     void montrerParc(bool charger);
-    // The screen of the boxes of this network; its list and discovery come with it.
+    // The screen of the boxes of this network, once the local authorization is checked: its
+    // list follows the discovery, which starts again.
     void montrerBoxLocales();
     // The designer's workshop; its list comes with the workshop work.
     void montrerAtelier();
@@ -177,6 +185,28 @@ public:
     void actionParcHorsLigne() { montrerParc(true); }
     // The fleet in memory is not fresh: it came from the cache, or the last fetch failed.
     bool parcHorsLigne() const { return parcHorsLigne_; }
+
+    // --- The boxes of this network ---
+
+    // The discovery of this network's boxes: its table, read by the screens.
+    const std::map<std::string, BoxTrouvee>& boxesDuReseau() const { return chercheur_.boxes(); }
+    // The local box screen's list, from the discovery table.
+    void majListeBox();
+    // "Actualiser la recherche": the discovery starts again.
+    void actionActualiser();
+    // "Ouvrir cette adresse" and the Return key of the address field.
+    void actionOuvrirAdresse();
+    // A box button of the list (its index in the list shown); a stale one does nothing.
+    void ouvrirBoxDetectee(std::size_t indice);
+    // Opens a box on this network with the local token; Retour leads to Mes Ovrels
+    // (`retourAuParc`) or to this network's boxes.
+    void ouvrirBoxLAN(const std::string& adresse, bool retourAuParc);
+    // The discovered box with this serial (letter case, hyphens and spaces aside).
+    std::optional<BoxTrouvee> boxLocale(std::string_view serie) const;
+    // The web console; Retour leads to the workshop.
+    void ouvrirConsole();
+    // Hands the boxes found here to the studio's fleet page, when it is the page shown.
+    void verserLeReseau();
 
     // --- Update check ---
 
@@ -326,6 +356,8 @@ private:
     // came, then the launch's cookie copy), then runs what waited for it.
     void preparerVueWeb();
     void arreterBattementParc();
+    // The fleet list rebuilt once the main loop has had its turn, however many changes asked.
+    void majListeParcBientot();
     // With no fleet in memory, the cached one (marked as not fresh), when there is one.
     void appliquerLeCacheSiVide();
     // Whether the window shows the web container with an unsecured label sheet in it.
@@ -387,6 +419,12 @@ private:
     std::optional<std::string> impressionDe_;
     // When the last print dialog closed; absent: never.
     std::optional<Instant> finDerniereImpression_;
+
+    // The one discovery of this network's boxes, and the keys of the boxes whose buttons the
+    // local box screen shows, in order.
+    ChercheurBox chercheur_;
+    std::vector<std::string> clesAffichees_;
+    bool majListeParcPrevue_ = false;
 
     Vivant vivant_;
 };

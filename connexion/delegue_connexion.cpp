@@ -38,7 +38,7 @@ void Delegue::ouvrirConnexionOvrel() {
     if (sessions_.deconnexionEnCours()) return;
     // The probe of a press just before is on its way (a double click): one sign-in, one page.
     if (sessions_.sondeEnVol()) return;
-    // The box finder's browsing stops here too, once local discovery is part of the object.
+    chercheur_.arreter();
     // The account that signs in chooses its screen again.
     roleRoute_ = false;
 

@@ -6,6 +6,7 @@
 #include "app/delegue.h"
 #include "connexion/habilitation.h"
 #include "plateforme/adresse.h"
+#include "reseau/ouverture_box.h"
 #include "sante/memoire_parc.h"
 
 #include <chrono>
@@ -75,9 +76,12 @@ void Delegue::montrerParc(bool charger) {
     oublierLaFiche();
     roleRoute_ = true;
     appliquerLeCacheSiVide();
+    // A box appearing on this network or telling who it is changes its row's open button.
+    chercheur_.definirSurChangement(vivant_.garder([this] { majListeParcBientot(); }));
     ports_.ecrans.afficher(Ecran::parc);
     majEnteteParc();
     majListeParc();
+    chercheur_.demarrer();
     if (charger) chargerParc();
     demarrerBattementParc();
 }
@@ -154,14 +158,30 @@ void Delegue::majEnteteParc() {
 
 void Delegue::majListeParc() {
     if (!ports_.ecranParc.construit()) return;
-    // Which boxes this network announces joins here with the local discovery.
-    ListeParcModele liste = modeleListe(parc_, depliees_, nullptr);
+    majListeParcPrevue_ = false;
+    const auto& boxes = chercheur_.boxes();
+    ListeParcModele liste = modeleListe(parc_, depliees_, [&boxes](const std::string& serie) -> std::optional<std::string> {
+        if (boxes.empty()) return std::nullopt;
+        const auto box = ovrel::boxLocale(boxes, serie);
+        if (!box) return std::nullopt;
+        return box->hote;
+    });
     suivisVu_.clear();
     suivisVu_.reserve(liste.lignes.size());
     for (const auto& ligne : liste.lignes) suivisVu_.push_back(ligne.suivi);
     actionsAffichees_ = liste.actions;
     ports_.ecranParc.afficherListe(std::move(liste));
     if (!parc_.empty()) rafraichirVu();
+}
+
+void Delegue::majListeParcBientot() {
+    // Each box found and each answer changes the table: at 10,000 rows, one rebuild per turn of
+    // the main loop is enough for all of them.
+    if (majListeParcPrevue_) return;
+    majListeParcPrevue_ = true;
+    ports_.minuteries.surLaFilePrincipale(vivant_.garder([this] {
+        if (majListeParcPrevue_) majListeParc();
+    }));
 }
 
 void Delegue::basculerAnomalies(const std::string& id) {
@@ -195,11 +215,12 @@ void Delegue::agirAnomalie(std::size_t indice) {
         return;
     }
     retourAction_ = vivant_.garder([this] { montrerParc(true); });
+    chercheur_.arreter();
     montrerPageWeb(*adresse);
 }
 
 void Delegue::actionActualiserParc() {
-    // The discovery of this network starts again here once it is part of the object.
+    chercheur_.demarrer();
     chargerParc();
 }
 

@@ -10,13 +10,16 @@ namespace ovrel {
 void Delegue::configurerOvrel(std::size_t indice) {
     if (indice >= parc_.size()) return;
     const OvrelParc ovrel = parc_[indice];
-    // A box seen on this network opens there first, once the discovery is part of the object.
+    // A box seen on this network opens there first: it works without internet.
+    if (const auto box = boxLocale(ovrel.serie)) {
+        ouvrirBoxLAN(box->cle(), true);
+        return;
+    }
     if (ovrel.enLigne) {
         ouvrirConfigDistante(ovrel);
         return;
     }
-    alerte("Ovrel injoignable", "« " + ovrel.nom + " » n'est ni sur ce réseau, ni relié au tunnel sécurisé.\n" +
-                                    "Vérifiez qu'il est alimenté et connecté, puis actualisez.");
+    alerte(std::string(TITRE_OVREL_INJOIGNABLE), texteOvrelInjoignable(ovrel.nom));
 }
 
 void Delegue::ouvrirConfigDistante(const OvrelParc& ovrel) {
@@ -24,12 +27,14 @@ void Delegue::ouvrirConfigDistante(const OvrelParc& ovrel) {
     const auto adresse = urlConfigDistante(ovrel.id);
     if (!adresse) return;
     retourAction_ = vivant_.garder([this] { montrerMesOvrels(); });
+    chercheur_.arreter();
     montrerPageWeb(*adresse);
 }
 
 void Delegue::ouvrirStudioWeb() {
     if (!sortieDeFicheConfirmee()) return;
     if (!analyserAdresse(URL_STUDIO())) return;
+    chercheur_.arreter();
     roleRoute_ = true;
     retourAction_ = vivant_.garder([this] { montrerParc(true); });
     montrerPageWeb(URL_STUDIO());

@@ -27,8 +27,12 @@ void Delegue::lienDeLApp(const std::string& url, OrigineLien origine) {
         break;
     case LienApp::Ouvrir:
         ports_.systeme.journal("OVREL LIEN → " + adresseSansSecret(url));
-        // The box is looked for among those this network announces, once discovery runs in
-        // this object; until then none is seen.
+        if (const auto serie = serieAOuvrir(url)) {
+            if (const auto box = boxLocale(*serie)) {
+                ouvrirBoxLAN(box->cle(), true);
+                return;
+            }
+        }
         alerte("Ovrel introuvable sur ce réseau",
                "L'application ne voit plus cet Ovrel sur le réseau local. Vérifiez qu'il est branché, puis "
                "actualisez Mes Ovrels.");
@@ -83,7 +87,8 @@ void Delegue::chargementTermine() {
         if (!roleRoute_) verifierRole();
     }));
     if (adresse->chemin.starts_with("/studio")) recupererJetonLocal();
-    // The fleet page hears of the boxes of this network here, once discovery exists.
+    // The fleet page hears of the boxes already found here as soon as it is loaded.
+    if (estMesOvrels(url)) verserLeReseau();
 }
 
 void Delegue::chargementEchoue(const std::optional<std::string>& url, const ErreurTransport& erreur,

@@ -41,11 +41,26 @@ bool finitParLivret(const std::optional<Adresse>& adresse) {
 void Delegue::ouvrirAilleurs(const std::string& url) { ports_.systeme.ouvrirDansLeNavigateur(url); }
 
 std::optional<DecisionNavigation> Delegue::interceptionPrincipale(const std::string& url) {
-    if (idDeConfigurer(url)) {
-        // A box of this network whose serial the page names (its "serie" item) is opened
-        // directly once the box finder runs in this object; until then every configuration page
-        // is the cloud's. Retour then leads back to the fleet page.
+    if (const auto site = idDeConfigurer(url)) {
+        // The box of the site, named by the page or found in the fleet by the site's id, opens
+        // directly when this network has it: it works without internet.
+        std::optional<std::string> serie = serieDeConfigurer(url);
+        if (!serie)
+            for (const auto& ovrel : parc_)
+                if (ovrel.id == *site) {
+                    serie = ovrel.serie;
+                    break;
+                }
+        if (serie) {
+            if (const auto box = boxLocale(*serie)) {
+                ports_.minuteries.surLaFilePrincipale(
+                    vivant_.garder([this, adresse = box->cle()] { ouvrirBoxLAN(adresse, true); }));
+                return DecisionNavigation::annuler;
+            }
+        }
+        // The cloud shows the configuration page; Retour leads back to the fleet page.
         retourAction_ = vivant_.garder([this] { montrerMesOvrels(); });
+        chercheur_.arreter();
     }
     if (auto quoi = navigationDeConnexion(url)) {
         ports_.minuteries.surLaFilePrincipale(
@@ -217,11 +232,13 @@ void Delegue::connexionDemandeeParLaPage(const std::string& quoi) {
 void Delegue::montrerMesOvrels() {
     if (!sortieDeFicheConfirmee()) return;
     oublierLaFiche();
-    // The fleet page is the top: Retour has nothing to go back to. The discovery of this
-    // network's boxes joins here with its screen.
+    // The fleet page is the top: Retour has nothing to go back to.
     roleRoute_ = true;
     retourAction_ = nullptr;
     appliquerLeCacheSiVide();
+    // The page lists the boxes of this network as they are found.
+    chercheur_.definirSurChangement(vivant_.garder([this] { verserLeReseau(); }));
+    chercheur_.demarrer();
     // The fleet in memory is kept fresh too: the native screen falls back on it when the page
     // fails, and the session renewal of a box behind the tunnel finds its site there.
     chargerParc();

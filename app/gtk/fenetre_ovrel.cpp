@@ -46,7 +46,7 @@ std::string feuilleDeStyleOvrel() {
            ".ovrel-connexion { padding: 6px 20px; font-size: 14px; border-radius: 7px; }\n"
            ".ovrel-explication { font-size: 11.5px; color: " + css(TEXTE_MUET) + "; }\n"
            "button.ovrel-hors-ligne { color: " + css(TEINTE_HORS_LIGNE) + "; }\n"
-           ".ovrel-barre-web { background-color: " + css(FOND_BARRE_WEB) + "; }\n" + feuilleDeStyleParc();
+           ".ovrel-barre-web { background-color: " + css(FOND_BARRE_WEB) + "; }\n" + feuilleDeStyleParc() + feuilleDeStyleBox();
 }
 
 void installerStyleOvrel() {
@@ -145,13 +145,7 @@ FenetreOvrel::FenetreOvrel(const Glib::RefPtr<Gtk::Application>& application, co
     if (geometrie.maximisee) maximize();
     set_show_menubar(true);
 
-    for (Gtk::Box* vide : {&vueBox_, &vueAtelier_}) vide->add_css_class("ovrel-ecran");
-    // The rest of the box screen (its list, its buttons) comes with the discovery of this network.
-    vueBox_.set_orientation(Gtk::Orientation::VERTICAL);
-    etiquetteHabilitation_.set_margin(14);
-    etiquetteHabilitation_.set_xalign(0);
-    etiquetteHabilitation_.set_wrap(true);
-    vueBox_.append(etiquetteHabilitation_);
+    vueAtelier_.add_css_class("ovrel-ecran");
     pile_.set_transition_type(Gtk::StackTransitionType::NONE);
     pile_.add(vueConnexion_, nomPage(Ecran::connexion));
     pile_.add(vueParc_, nomPage(Ecran::parc));

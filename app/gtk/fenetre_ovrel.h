@@ -8,6 +8,7 @@
 #pragma once
 
 #include "app/gtk/geometrie_fenetre.h"
+#include "app/gtk/vue_box.h"
 #include "app/gtk/vue_parc.h"
 
 #include <gtkmm.h>
@@ -71,7 +72,8 @@ public:
     ConteneurWeb& conteneurWeb() { return conteneurWeb_; }
     VueParc& vueParc() { return vueParc_; }
     // The local authorization's status line on the screen of this network's boxes.
-    Gtk::Label& etiquetteHabilitation() { return etiquetteHabilitation_; }
+    Gtk::Label& etiquetteHabilitation() { return vueBox_.etiquetteHabilitation(); }
+    VueBox& vueBox() { return vueBox_; }
 
     // The size to save: the unmaximised size, and whether the window is maximised.
     GeometrieFenetre geometrie() const;
@@ -102,8 +104,7 @@ private:
     Gtk::Stack pile_;
     VueConnexion vueConnexion_;
     VueParc vueParc_;
-    Gtk::Box vueBox_;
-    Gtk::Label etiquetteHabilitation_;
+    VueBox vueBox_;
     Gtk::Box vueAtelier_;
     ConteneurWeb conteneurWeb_;
     std::function<void()> miniaturisation_;

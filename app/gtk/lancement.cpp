@@ -4,6 +4,7 @@
 #include "app/gtk/menu_ovrel.h"
 #include "app/gtk/rendu.h"
 #include "plateforme/adresse.h"
+#include "plateforme/avahi/decouverte_avahi.h"
 #include "plateforme/preferences_memoire.h"
 #include "plateforme/preferences_sqlite.h"
 #include "web/adresses.h"
@@ -58,6 +59,7 @@ void LancementOvrelStudio::demarrer() {
         systeme_->journal("OVREL COOKIES: fichier illisible mis de côté: " + http_->fichierEcarte()->string());
     minuteries_ = std::make_unique<MinuteriesGlib>();
     navigateur_ = std::make_unique<NavigateurGio>();
+    decouverte_ = std::make_unique<DecouverteAvahi>();
 
     // The identity is dark: the menu bar and the dialogs follow it.
     if (auto reglages = Gtk::Settings::get_default()) reglages->property_gtk_application_prefer_dark_theme() = true;
@@ -65,7 +67,7 @@ void LancementOvrelStudio::demarrer() {
 
     delegue_ = std::make_unique<Delegue>(
         PortsDelegue{*http_, *preferences_, horloge_, *minuteries_, dialogues_, ecrans_, *systeme_, *navigateur_,
-                     ecranParc_},
+                     ecranParc_, *decouverte_, ecranBox_},
         configuration);
 
     construireMenu();
@@ -198,14 +200,17 @@ void LancementOvrelStudio::construireMenu() {
     ajouterAction("coller", [this] { edition("clipboard.paste", WEBKIT_EDITING_COMMAND_PASTE); });
     ajouterAction("toutSelectionner", [this] { edition("selection.select-all", WEBKIT_EDITING_COMMAND_SELECT_ALL); });
 
-    // "Navigation": the workshop comes with the workshop list, the local boxes and the console
-    // with the local box screen; until then the application object keeps them disabled.
+    // "Navigation": the workshop comes with the workshop list; until then the application object
+    // keeps it disabled.
     ajouterActionDelegue("actionParc", [this] { delegue_->actionParc(); });
     ajouterActionDelegue("actionParcHorsLigne", [this] { delegue_->actionParcHorsLigne(); });
     ajouterActionDelegue("ouvrirStudioWeb", [this] { delegue_->ouvrirStudioWeb(); });
     ajouterActionDelegue("actionActualiserParc", [this] { delegue_->actionActualiserParc(); });
     ajouterActionDelegue("recharger", [this] { delegue_->recharger(); });
-    for (const char* nom : {"montrerAtelier", "montrerBoxLocales", "ouvrirConsole"}) ajouterActionDelegue(nom, [] {});
+    ajouterActionDelegue("montrerBoxLocales", [this] { delegue_->montrerBoxLocales(); });
+    ajouterActionDelegue("ouvrirConsole", [this] { delegue_->ouvrirConsole(); });
+    ajouterActionDelegue("actionActualiser", [this] { delegue_->actionActualiser(); });
+    ajouterActionDelegue("montrerAtelier", [] {});
 
     // "Fenêtre"
     ajouterAction("reduire", [this] { miniaturiser(); });
@@ -239,6 +244,16 @@ void LancementOvrelStudio::construireFenetre() {
         if (delegue_) delegue_->rafraichirVu();
     };
     ecranParc_.attacher(&parc);
+    VueBox& box = fenetre_->vueBox();
+    box.boutonParc().set_action_name("app.actionParc");
+    box.boutonActualiser().set_action_name("app.actionActualiser");
+    box.surOuvrir = [this](std::size_t indice) {
+        if (delegue_) delegue_->ouvrirBoxDetectee(indice);
+    };
+    box.surOuvrirAdresse = [this] {
+        if (delegue_) delegue_->actionOuvrirAdresse();
+    };
+    ecranBox_.attacher(&box);
 
     ecrans_.attacher(*fenetre_, fenetre_->pile(), &fenetre_->etiquetteHabilitation());
     ecrans_.surChangement([this](Ecran ecran) {

@@ -83,6 +83,8 @@ private:
     EcransGtk ecrans_;
     // The fleet screen, as the application object's port: the window comes after the object.
     EcranParcGtk ecranParc_;
+    EcranBoxGtk ecranBox_;
+    std::unique_ptr<Decouverte> decouverte_;
     std::unique_ptr<VueWebWebKit> web_;
     std::unique_ptr<FenetreOvrel> fenetre_;
     std::unique_ptr<Gtk::AboutDialog> aPropos_;

@@ -4,7 +4,9 @@
 
 #include "app/delegue.h"
 #include "plateforme/preferences_memoire.h"
+#include "tests/faux/decouverte_faux.h"
 #include "tests/faux/dialogues_faux.h"
+#include "tests/faux/ecran_box_faux.h"
 #include "tests/faux/ecran_parc_faux.h"
 #include "tests/faux/ecrans_faux.h"
 #include "tests/faux/http_faux.h"
@@ -42,8 +44,10 @@ struct BancDelegue {
     VueWebFaux vue{minuteries};
     NavigateurFaux navigateur;
     EcranParcFaux ecranParc;
+    DecouverteFaux decouverte;
+    EcranBoxFaux ecranBox;
     std::unique_ptr<Delegue> delegue = std::make_unique<Delegue>(
-        PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc},
+        PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc, decouverte, ecranBox},
         Configuration{});
 
     BancDelegue() { delegue->attacherVueWeb(&vue); }

@@ -10,7 +10,9 @@
 #include "plateforme/glib/minuteries_glib.h"
 #include "plateforme/preferences_memoire.h"
 #include "plateforme/webkit/vue_web_webkit.h"
+#include "tests/faux/decouverte_faux.h"
 #include "tests/faux/dialogues_faux.h"
+#include "tests/faux/ecran_box_faux.h"
 #include "tests/faux/ecran_parc_faux.h"
 #include "tests/faux/ecrans_faux.h"
 #include "tests/faux/http_faux.h"
@@ -47,6 +49,8 @@ struct Monde {
     SystemeFaux systeme;
     NavigateurFaux navigateur;
     EcranParcFaux ecranParc;
+    DecouverteFaux decouverte;
+    EcranBoxFaux ecranBox;
     essais::DossierTemporaire dossier;
     Gtk::Window fenetre;
     std::unique_ptr<VueWebWebKit> web;
@@ -67,7 +71,7 @@ struct Monde {
         fenetre.set_child(*Glib::wrap(web->widget()));
         fenetre.present();
         delegue = std::make_unique<Delegue>(
-            PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc}, Configuration{});
+            PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc, decouverte, ecranBox}, Configuration{});
         delegue->attacherVueWeb(web.get());
         ecrans.ecran = Ecran::web;
     }

@@ -10,7 +10,9 @@
 #include "parc/modele_parc.h"
 #include "sante/lecture_parc.h"
 #include "plateforme/preferences_memoire.h"
+#include "tests/faux/decouverte_faux.h"
 #include "tests/faux/dialogues_faux.h"
+#include "tests/faux/ecran_box_faux.h"
 #include "tests/faux/ecrans_faux.h"
 #include "tests/faux/http_faux.h"
 #include "tests/faux/minuteries_faux.h"
@@ -88,6 +90,8 @@ TEST(VueParcGtk, LeParcDuSimulateurSAfficheSeDeplieEtSeFiltre) {
     NavigateurFaux navigateur;
     VueWebFaux web{minuteries};
     EcranParcGtk ecranParc;
+    DecouverteFaux decouverte;
+    EcranBoxFaux ecranBox;
 
     // The application's dark identity, as the launcher sets it.
     if (auto reglages = Gtk::Settings::get_default()) reglages->property_gtk_application_prefer_dark_theme() = true;
@@ -97,7 +101,7 @@ TEST(VueParcGtk, LeParcDuSimulateurSAfficheSeDeplieEtSeFiltre) {
     auto* vue = Gtk::make_managed<VueParc>();
     fenetre.set_child(*vue);
     ecranParc.attacher(vue);
-    Delegue delegue(PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc},
+    Delegue delegue(PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc, decouverte, ecranBox},
                     Configuration{});
     delegue.attacherVueWeb(&web);
     vue->surBasculer = [&](const std::string& id) { delegue.basculerAnomalies(id); };

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The boxes of this network, as the installer meets them: once signed in, the studio's fleet page
+# is handed the boxes the application found here; the screen "OVRELS DE CE RÉSEAU" lists them
+# with their names and versions; a button opens its box's studio with the stored local token
+# (the box receives it); Retour comes back to the screen; a typed private address opens that box.
+# The widgets are read and pressed as assistive technologies do, so the application runs with its
+# accessibility on here.
+set -euo pipefail
+# shellcheck source=commun.sh
+source "$(dirname "$0")/commun.sh"
+a11y() { timeout 20 /usr/bin/python3 "$(dirname "$0")/accessibilite.py" "$@"; }
+
+attendre_ecran connexion 20 || echec "l'écran de connexion n'est pas venu au lancement (écran : $(ecran_affiche))"
+se_connecter installateur || echec "connexion de l'installateur impossible"
+attendre_ecran parc 30 || echec "l'installateur n'arrive pas au parc (écran : $(ecran_affiche))"
+fin=$((SECONDS + 20))
+jeton=""
+until [ -n "$jeton" ]; do
+  ((SECONDS < fin)) || echec "pas d'habilitation locale enregistrée"
+  sleep 0.2
+  jeton=$(jeton_local_stocke 2>/dev/null) || true
+done
+
+# A signed-in launch, with the accessibility bus: the fleet page, handed this network's boxes.
+[ "$(arreter_application)" = 0 ] || echec "l'application ne s'est pas arrêtée proprement"
+unset GTK_A11Y NO_AT_BRIDGE
+relancer_application || echec "la fenêtre n'est pas revenue au second lancement"
+attendre_ecran web 30 || echec "le lancement connecté ne mène pas à la page du parc (écran : $(ecran_affiche))"
+rapport=$(attendre_requete "/studio/demo/rapport\\?page=parc&essai=reseau&resultat=[0-9]+%3A[^ ]*OV24A0001%2COV24A0002" 30) ||
+  echec "la page du parc n'a pas reçu durand et pins : $(journal | grep 'essai=reseau' | tail -n2)"
+ok "la page Mes Ovrels reçoit les boxes de ce réseau : ${rapport##*resultat=}"
+
+# The screen of this network's boxes (Ctrl+B): their buttons, by name, host and version.
+xdo mousemove --window "$OVREL_FENETRE" 600 400
+xdo key --clearmodifiers ctrl+b
+attendre_ecran box 20 || echec "Ctrl+B ne montre pas les Ovrels de ce réseau (écran : $(ecran_affiche))"
+fin=$((SECONDS + 30))
+until a11y boutons >"$OVREL_TRAVAIL/boutons" 2>/dev/null &&
+  grep -qx "🏠  Maison Durand  —  box-durand.local  (v0.82.1)" "$OVREL_TRAVAIL/boutons" &&
+  grep -qx "🏠  Gîte des Pins  —  box-pins.local  (v0.82.1)" "$OVREL_TRAVAIL/boutons" &&
+  grep -qx "🏠  box-vierge-1.local  —  box-vierge-1.local  (v0.80.0)" "$OVREL_TRAVAIL/boutons"; do
+  ((SECONDS < fin)) || echec "les boxes n'apparaissent pas à l'écran : $(tr '\n' '|' <"$OVREL_TRAVAIL/boutons")"
+  sleep 0.5
+done
+# A device that is no box, and one that never answers, keep their host names.
+grep -qx "🏠  box-imprimante.local  —  box-imprimante.local" "$OVREL_TRAVAIL/boutons" ||
+  echec "l'imprimante devrait garder son nom d'hôte : $(tr '\n' '|' <"$OVREL_TRAVAIL/boutons")"
+capture=$(capturer boxes-reseau)
+ok "$(grep -c '^🏠' "$OVREL_TRAVAIL/boutons") boxes à l'écran avec leurs noms et versions : $capture"
+
+# A button opens its box's studio with the stored local token (the signed-in launch fetched a
+# fresh one).
+jeton=$(jeton_local_stocke)
+a11y appuyer "Maison Durand" || echec "le bouton de durand ne s'appuie pas"
+attendre_ecran web 20 || echec "durand ne s'ouvre pas (écran : $(ecran_affiche))"
+attendre_requete "^[0-9]+ box:durand GET [^ ]+ /studio/session\\?jeton=$jeton 200$" 20 >/dev/null ||
+  echec "durand n'a pas reçu le jeton local : $(journal | grep 'box:durand' | tail -n3)"
+ok "le bouton de durand ouvre son studio avec le jeton local"
+# Retour: back to the screen, searching again.
+a11y appuyer "Retour" || echec "pas de bouton Retour"
+attendre_ecran box 20 || echec "Retour ne ramène pas aux Ovrels de ce réseau (écran : $(ecran_affiche))"
+ok "Retour ramène aux Ovrels de ce réseau"
+
+# A private address typed in the field, then Return: that box, on its port 8000.
+adresse=$(adresse_box pins)
+champ=$(a11y centre "Adresse de la box") || echec "pas de champ d'adresse"
+xdo mousemove --sync ${champ% *} ${champ#* }
+xdo click 1
+xdo key --clearmodifiers ctrl+a
+xdo type --delay 30 "${adresse%:8000}"
+xdo key --clearmodifiers Return
+attendre_requete "^[0-9]+ box:pins GET ${adresse//./\\.} /studio/session\\?jeton=$jeton 200$" 20 >/dev/null ||
+  echec "l'adresse tapée n'ouvre pas pins : $(journal | grep 'box:pins' | tail -n3)"
+attendre_ecran web 10 || echec "l'adresse tapée ne montre pas la page de la box (écran : $(ecran_affiche))"
+retenue=$(sqlite3 "$XDG_CONFIG_HOME/ovrel-studio/preferences.sqlite" "SELECT valeur FROM preferences WHERE cle = 'box';")
+[ "$retenue" = "$adresse" ] || echec "l'adresse ouverte n'est pas retenue : « $retenue »"
+ok "l'adresse ${adresse%:8000} tapée ouvre pins sur son port 8000, et reste retenue"
+fin_du_test
