@@ -3,6 +3,7 @@
 #include <avahi-common/error.h>
 #include <syslog.h>
 
+#include <tuple>
 #include <utility>
 
 namespace ovrel {
@@ -45,6 +46,7 @@ DecouverteAvahi::DecouverteAvahi() {
 
 DecouverteAvahi::~DecouverteAvahi() {
     if (reprise_) g_source_remove(reprise_);
+    if (finDeRafale_) g_source_remove(finDeRafale_);
     oublierRecherche();
     if (client_) avahi_client_free(client_);
     avahi_glib_poll_free(boucle_);
@@ -158,6 +160,7 @@ void DecouverteAvahi::oublierRecherche() {
     libererNavigateur();
     while (!resolutions_.empty()) libererResolution(resolutions_.begin()->first);
     services_.clear();
+    enAttente_.clear();
     surResolu_ = nullptr;
 }
 
@@ -186,21 +189,44 @@ void DecouverteAvahi::surNavigateur(AvahiServiceBrowser*, AvahiIfIndex interface
 void DecouverteAvahi::annonce(AvahiIfIndex interface, AvahiProtocol protocole, const char* nom, const char* type,
                               const char* domaine) {
     const std::string cle = cleService(nom, type, domaine);
-    Service& service = services_[cle];
-    const bool arrive = service.annonces.empty();
+    auto [entree, nouveau] = services_.try_emplace(cle);
+    Service& service = entree->second;
+    if (nouveau) service = Service{nom ? nom : "", type ? type : "", domaine ? domaine : "", {}, false, nullptr, {}};
     service.annonces.insert({interface, protocole});
-    if (arrive || !service.resolution) {
-        // New, or back after it left, or its resolution failed: resolved (again).
-        resoudre(service, cle, interface, protocole, nom, type, domaine);
+    if (service.resolution) {
+        // The same service on IPv4 while its resolution over IPv6 has not answered yet: the
+        // IPv4 resolution is preferred (see `resoudre`).
+        if (protocole == AVAHI_PROTO_INET && service.resolution->protocole != AVAHI_PROTO_INET &&
+            !service.resolution->trouvee) {
+            libererResolution(service.resolution);
+            resoudre(service, cle);
+        }
         return;
     }
-    // The same service on IPv4 while its resolution over IPv6 has not answered yet: the IPv4
-    // resolution is preferred (see `resoudre`).
-    if (protocole == AVAHI_PROTO_INET && service.resolution->protocole != AVAHI_PROTO_INET &&
-        !service.resolution->trouvee) {
-        libererResolution(service.resolution);
-        resoudre(service, cle, interface, protocole, nom, type, domaine);
+    // New, back after it left, or its resolution failed: resolved (again). The daemon gives the
+    // same service over IPv6 and IPv4 in one burst of events, often IPv6 first: a service seen
+    // over IPv6 only waits for the end of the burst, rather than start a resolution that the
+    // IPv4 announcement would replace a moment later.
+    if (protocole == AVAHI_PROTO_INET) {
+        service.enAttente = false;
+        resoudre(service, cle);
+    } else if (!service.enAttente) {
+        service.enAttente = true;
+        enAttente_.push_back(cle);
+        if (!finDeRafale_) finDeRafale_ = g_idle_add(&DecouverteAvahi::surFinDeRafale, this);
     }
+}
+
+gboolean DecouverteAvahi::surFinDeRafale(gpointer donnees) {
+    auto* moi = static_cast<DecouverteAvahi*>(donnees);
+    moi->finDeRafale_ = 0;
+    for (const auto& cle : std::exchange(moi->enAttente_, {})) {
+        const auto service = moi->services_.find(cle);
+        if (service == moi->services_.end() || !service->second.enAttente) continue;
+        service->second.enAttente = false;
+        if (!service->second.resolution) moi->resoudre(service->second, cle);
+    }
+    return G_SOURCE_REMOVE;
 }
 
 void DecouverteAvahi::retrait(AvahiIfIndex interface, AvahiProtocol protocole, const char* nom, const char* type,
@@ -218,36 +244,36 @@ void DecouverteAvahi::retrait(AvahiIfIndex interface, AvahiProtocol protocole, c
         return;
     }
     // Still announced elsewhere, but no longer where it was resolved: its resolution moves
-    // there, IPv4 first. What it reports again is compared with what was reported.
-    if (!service.resolution || service.resolution->interface != interface ||
-        service.resolution->protocole != protocole)
-        return;
-    libererResolution(service.resolution);
-    auto ailleurs = service.annonces.begin();
-    for (auto a = service.annonces.begin(); a != service.annonces.end(); ++a)
-        if (a->second == AVAHI_PROTO_INET) ailleurs = a;
-    resoudre(service, cle, ailleurs->first, ailleurs->second, nom, type, domaine);
+    // there. What it reports again is compared with what was reported.
+    if (service.resolution && service.resolution->interface == interface &&
+        service.resolution->protocole == protocole) {
+        libererResolution(service.resolution);
+        resoudre(service, cle);
+    }
 }
 
-// The query goes out on the interface and protocol the service was seen on, and asks for an
+// The query goes out on an interface and protocol the service is announced on, and asks for an
 // address of that same family. The application reaches a box by its host name through the
-// system's name service, which answers ".local" names over IPv4: a service seen on IPv4 is
-// resolved with its A record, never with the AAAA record a daemon also publishes over IPv4 by
-// default (which would give ::1 for a service on this host). A service seen only over IPv6 is
-// resolved with its AAAA record, since A records are not published over IPv6 by default and
-// such a query would only run into the time-out. The address itself is not reported: what the
-// resolution gives the application is the host name and the port, and the proof that the host
-// answers on that family.
-void DecouverteAvahi::resoudre(Service& service, const std::string& cle, AvahiIfIndex interface,
-                               AvahiProtocol protocole, const char* nom, const char* type, const char* domaine) {
+// system's name service, which answers ".local" names over IPv4: a service announced over IPv4
+// is resolved there with its A record, never with the AAAA record a daemon also publishes over
+// IPv4 by default (which would give ::1 for a service on this host). A service announced over
+// IPv6 only is resolved with its AAAA record, since A records are not published over IPv6 by
+// default and such a query would only run into the time-out. The address itself is not
+// reported: what the resolution gives the application is the host name and the port, and the
+// proof that the host answers on that family.
+void DecouverteAvahi::resoudre(Service& service, const std::string& cle) {
+    if (service.annonces.empty()) return;
+    auto [interface, protocole] = *service.annonces.begin();
+    for (const auto& [i, p] : service.annonces)
+        if (p == AVAHI_PROTO_INET) std::tie(interface, protocole) = std::pair{i, p};
     auto resolution = std::make_unique<Resolution>(Resolution{this, cle, interface, protocole});
     // Avahi bounds the resolution itself: without a first answer it fails after 5 s, and a
     // failed resolution is dropped without a report. Once answered, it stays open: Avahi merges
     // a service that leaves and comes back within a second or so into no event at all for the
     // browse, and only the resolution sees its new port.
-    resolution->resolveur = avahi_service_resolver_new(client_, interface, protocole, nom, type, domaine, protocole,
-                                                       AvahiLookupFlags(0), &DecouverteAvahi::surResolution,
-                                                       resolution.get());
+    resolution->resolveur = avahi_service_resolver_new(
+        client_, interface, protocole, service.nom.c_str(), service.type.c_str(), service.domaine.c_str(), protocole,
+        AvahiLookupFlags(0), &DecouverteAvahi::surResolution, resolution.get());
     if (!resolution->resolveur) return;
     service.resolution = resolution.get();
     resolutions_.emplace(resolution.get(), std::move(resolution));

@@ -23,6 +23,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace ovrel {
 
@@ -44,8 +45,11 @@ public:
 private:
     // One service of the browse, by name, type and domain, whatever announces it.
     struct Service {
+        std::string nom, type, domaine;
         // The interfaces and protocols that announce it now; empty once it left.
         std::set<std::pair<AvahiIfIndex, AvahiProtocol>> annonces;
+        // Seen over IPv6 only so far: its resolution waits for the end of the burst of events.
+        bool enAttente = false;
         // Its one resolution, kept open while the service stays, to hear of its changes.
         Resolution* resolution = nullptr;
         // The host name and port last reported.
@@ -65,6 +69,7 @@ private:
                               const char* hote, const AvahiAddress* adresse, uint16_t port, AvahiStringList* txt,
                               AvahiLookupResultFlags, void* resolution);
     static gboolean surReprise(gpointer moi);
+    static gboolean surFinDeRafale(gpointer moi);
 
     void creerClient();
     void clientPerdu(AvahiClient* client);
@@ -76,8 +81,8 @@ private:
                  const char* domaine);
     void retrait(AvahiIfIndex interface, AvahiProtocol protocole, const char* nom, const char* type,
                  const char* domaine);
-    void resoudre(Service& service, const std::string& cle, AvahiIfIndex interface, AvahiProtocol protocole,
-                  const char* nom, const char* type, const char* domaine);
+    // On IPv4 when the service is announced over IPv4, otherwise where it is announced.
+    void resoudre(Service& service, const std::string& cle);
     void libererResolution(Resolution* resolution);
 
     AvahiGLibPoll* boucle_ = nullptr;
@@ -88,6 +93,8 @@ private:
     // Whether the last connection failure was logged, so that retries stay quiet.
     bool echecSignale_ = false;
     guint reprise_ = 0;
+    guint finDeRafale_ = 0;
+    std::vector<std::string> enAttente_;  // keys of the services waiting for the end of a burst
     AvahiServiceBrowser* navigateur_ = nullptr;
     // The browse asked for, kept across daemons until `arreter` or the next `chercher`.
     std::optional<Recherche> recherche_;

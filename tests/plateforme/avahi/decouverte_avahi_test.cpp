@@ -121,7 +121,7 @@ struct Demon {
 
 // One avahi-publish that holds its publication until it is ended.
 struct Publication {
-    Publication(std::vector<std::string> arguments) : processus(std::move(arguments)) {
+    explicit Publication(std::vector<std::string> arguments) : processus(std::move(arguments)) {
         const auto ligne = processus.attendreLigne("Established under name '");
         if (ligne) nom = ligne->substr(ligne->find('\'') + 1, ligne->rfind('\'') - ligne->find('\'') - 1);
     }
