@@ -28,7 +28,7 @@ constexpr std::array<std::string_view, 12> ACTIONS = {
 }  // namespace
 
 Delegue::Delegue(PortsDelegue p, Configuration configuration)
-    : ports_(p), configuration_(std::move(configuration)), sessions_(p.navigateur), chercheur_(p.decouverte, p.http) {}
+    : ports_(p), configuration_(std::move(configuration)), sessions_(p.navigateur), chercheur_(p.decouverte, p.http, p.minuteries) {}
 
 Delegue::~Delegue() { attacherVueWeb(nullptr); }
 

@@ -9,6 +9,7 @@
 //
 //   bench_decouverte [--boxes N] [--muettes M] [--tours T]
 #include "plateforme/avahi/decouverte_avahi.h"
+#include "plateforme/glib/minuteries_glib.h"
 #include "plateforme/soup/http_soup.h"
 #include "reseau/chercheur_box.h"
 
@@ -189,7 +190,8 @@ struct Mesure {
 Mesure mesurerOvrel(int boxes, int muettes, const fs::path& dossier, int tour) {
     ovrel::HttpSoup http(dossier / ("cookies-" + std::to_string(tour) + ".sqlite"));
     ovrel::DecouverteAvahi decouverte;
-    ovrel::ChercheurBox chercheur(decouverte, http);
+    ovrel::MinuteriesGlib minuteries;
+    ovrel::ChercheurBox chercheur(decouverte, http, minuteries);
     Mesure mesure;
     Horloge::time_point debut;
     chercheur.definirSurChangement([&] {

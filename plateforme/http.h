@@ -26,6 +26,10 @@ struct RequeteHttp {
     std::chrono::milliseconds delai{60'000};   // time-out of the whole exchange
     bool ignorerCache = false;                 // always reload from the network
     bool sansRedirection = false;              // answer with the redirect itself (status, Location)
+    // On a session of its own, without cookies: no connection and no address kept from earlier
+    // exchanges. The shared session remembers a host's addresses for minutes, and a device found
+    // again on this network may be at another address.
+    bool independante = false;
 };
 
 // A failure below HTTP: no answer was received. `domaine` and `code` are what the alerts show,

@@ -4,11 +4,25 @@
 
 namespace ovrel {
 
-ChercheurBox::ChercheurBox(Decouverte& decouverte, Http& http) : decouverte_(decouverte), http_(http) {}
+namespace {
+
+// How long a box that could not be reached is given before it is asked once more: the network's
+// caches drop a stale address one second after a box announced its new one.
+constexpr std::chrono::milliseconds ATTENTE_RELANCE{1500};
+
+// The transport's own time-out: a device that takes connections and never answers. Those are not
+// asked again, so that a mute device costs one query.
+bool delaiDepasse(const ErreurTransport& erreur) { return erreur.domaine == "g-io-error-quark" && erreur.code == 24; }
+
+}  // namespace
+
+ChercheurBox::ChercheurBox(Decouverte& decouverte, Http& http, Minuteries& minuteries)
+    : decouverte_(decouverte), http_(http), minuteries_(minuteries) {}
 
 void ChercheurBox::demarrer() {
     decouverte_.arreter();
     boxes_.clear();
+    relances_.clear();
     ++generation_;
     decouverte_.chercher(TYPE_SERVICE_BOX, DOMAINE_DECOUVERTE,
                          vivant_.garder([this, generation = generation_](const std::string& hote, int port) {
@@ -24,21 +38,34 @@ void ChercheurBox::resolu(const std::string& hote, int port) {
     if (!box) return;
     // A box resolved again loses what it told before, until it answers again.
     boxes_[box->cle()] = *box;
+    relances_.erase(box->cle());
     changement();
-    interroger(*box);
+    interroger(*box, false);
 }
 
-void ChercheurBox::interroger(const BoxTrouvee& box) {
+void ChercheurBox::interroger(const BoxTrouvee& box, bool relance) {
     const auto url = urlDecouverte(box.hote, box.port);
     if (!url) return;
     RequeteHttp requete;
     requete.url = *url;
     requete.delai = std::chrono::seconds(3);
-    http_.envoyer(std::move(requete), vivant_.garder([this, cle = box.cle(), generation = generation_](ReponseHttp reponse) {
-                      // Whatever the status: what counts is a document of a box.
-                      if (generation != generation_ || !reponse.corps) return;
+    // The shared session would still lead a box that moved to where it was.
+    requete.independante = true;
+    http_.envoyer(std::move(requete), vivant_.garder([this, cle = box.cle(), generation = generation_,
+                                                      relance](ReponseHttp reponse) {
+                      if (generation != generation_) return;
                       const auto stockee = boxes_.find(cle);
                       if (stockee == boxes_.end()) return;
+                      if (!reponse.corps) {
+                          if (reponse.erreur && !delaiDepasse(*reponse.erreur) && !relance)
+                              relances_[cle] = minuteries_.apres(ATTENTE_RELANCE, vivant_.garder([this, cle] {
+                                  const auto encore = boxes_.find(cle);
+                                  relances_.erase(cle);
+                                  if (encore != boxes_.end()) interroger(encore->second, true);
+                              }));
+                          return;
+                      }
+                      // Whatever the status: what counts is a document of a box.
                       auto miseAJour = boxMiseAJour(stockee->second, *reponse.corps);
                       if (!miseAJour) return;
                       stockee->second = std::move(*miseAJour);

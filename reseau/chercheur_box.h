@@ -4,12 +4,14 @@
 
 #include "plateforme/decouverte.h"
 #include "plateforme/http.h"
+#include "plateforme/minuteries.h"
 #include "plateforme/vivant.h"
 #include "reseau/box_trouvee.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace ovrel {
@@ -20,7 +22,7 @@ inline constexpr const char* DOMAINE_DECOUVERTE = "local";
 
 class ChercheurBox {
 public:
-    ChercheurBox(Decouverte& decouverte, Http& http);
+    ChercheurBox(Decouverte& decouverte, Http& http, Minuteries& minuteries);
     ChercheurBox(const ChercheurBox&) = delete;
     ChercheurBox& operator=(const ChercheurBox&) = delete;
 
@@ -38,12 +40,18 @@ public:
 private:
     void resolu(const std::string& hote, int port);
     // Asks the box who it is (3 s, name lookup included): a mute device never delays the list.
-    void interroger(const BoxTrouvee& box);
+    // A box that just came back at another address may still be looked up at its old one for a
+    // second, until the network's caches take the new one: a query that could not reach it (not
+    // one left unanswered) is asked once more a moment later.
+    void interroger(const BoxTrouvee& box, bool relance);
     void changement();
 
     Decouverte& decouverte_;
     Http& http_;
+    Minuteries& minuteries_;
     std::map<std::string, BoxTrouvee> boxes_;
+    // The second queries waiting, by key.
+    std::map<std::string, std::unique_ptr<Minuterie>> relances_;
     // Which start an answer belongs to.
     std::uint64_t generation_ = 0;
     std::function<void()> surChangement_;

@@ -127,6 +127,7 @@ struct HttpSoup::Session {
 struct HttpSoup::Envoi {
     HttpSoup* adaptateur = nullptr;
     Completion completion;
+    RefG<SoupSession> sessionPropre;  // the session of an independent request
     RefG<SoupMessage> message;
     RefG<GCancellable> annulation;  // set once the exchange has started
     GSource* minuterie = nullptr;        // the time-out, or the idle that reports an early error
@@ -303,8 +304,14 @@ void HttpSoup::lancer(Envoi* envoi, RequeteHttp requete) {
     // libsoup's own timeout starts after name resolution; this one covers the whole exchange.
     envoi->annulation = RefG<GCancellable>::adopter(g_cancellable_new());
     envoi->attacher(g_timeout_source_new(millisecondesGlib(requete.delai)), Envoi::delaiDepasse);
-    soup_session_send_and_read_async(session_->session.get(), envoi->message.get(), G_PRIORITY_DEFAULT,
-                                     envoi->annulation.get(), Envoi::recu, envoi);
+    SoupSession* session = session_->session.get();
+    if (requete.independante) {
+        envoi->sessionPropre = RefG<SoupSession>::adopter(soup_session_new());
+        soup_session_set_user_agent(envoi->sessionPropre.get(), soup_session_get_user_agent(session));
+        session = envoi->sessionPropre.get();
+    }
+    soup_session_send_and_read_async(session, envoi->message.get(), G_PRIORITY_DEFAULT, envoi->annulation.get(),
+                                     Envoi::recu, envoi);
 }
 
 void HttpSoup::terminer(Envoi* envoi, ReponseHttp reponse) {

@@ -9,6 +9,10 @@ set -euo pipefail
 # shellcheck source=commun.sh
 source "$(dirname "$0")/commun.sh"
 a11y() { timeout 20 /usr/bin/python3 "$(dirname "$0")/accessibilite.py" "$@"; }
+# bouton_present TITLE: a button of exactly that name is on the window (read whole, then searched).
+bouton_present() {
+  a11y boutons >"$OVREL_TRAVAIL/boutons" 2>/dev/null && grep -qxF -- "$1" "$OVREL_TRAVAIL/boutons"
+}
 
 attendre_ecran connexion 20 || echec "l'écran de connexion n'est pas venu au lancement (écran : $(ecran_affiche))"
 se_connecter installateur || echec "connexion de l'installateur impossible"
@@ -75,4 +79,36 @@ attendre_ecran web 10 || echec "l'adresse tapée ne montre pas la page de la box
 retenue=$(sqlite3 "$XDG_CONFIG_HOME/ovrel-studio/preferences.sqlite" "SELECT valeur FROM preferences WHERE cle = 'box';")
 [ "$retenue" = "$adresse" ] || echec "l'adresse ouverte n'est pas retenue : « $retenue »"
 ok "l'adresse ${adresse%:8000} tapée ouvre pins sur son port 8000, et reste retenue"
+
+# pins leaves this network while the screen is searching, and comes back at another address: the
+# application hears it come back, asks it again who it is, and its button reaches it there.
+a11y appuyer "Retour" || echec "pas de bouton Retour"
+attendre_ecran box 20 || echec "Retour ne ramène pas aux Ovrels de ce réseau (écran : $(ecran_affiche))"
+fin=$((SECONDS + 30))
+until bouton_present "🏠  Gîte des Pins  —  box-pins.local  (v0.82.1)"; do
+  ((SECONDS < fin)) || echec "pins n'est pas retrouvé au retour sur l'écran"
+  sleep 0.5
+done
+libre=${OVREL_ADRESSES_LIBRES%% *}
+controle POST /scenario '{"boxes": {"pins": {"absente": true}}}' >/dev/null || echec "pins ne peut pas s'absenter"
+fin=$((SECONDS + 20))
+while avahi-browse -pt _ovrel-box._tcp 2>/dev/null | grep -q 'des\\032Pins'; do
+  ((SECONDS < fin)) || echec "Avahi voit encore pins après son départ"
+  sleep 0.3
+done
+depuis=$(($(dernier_numero) + 1))
+controle POST /scenario "{\"boxes\": {\"pins\": {\"absente\": false, \"adresse\": \"$libre\"}}}" >/dev/null ||
+  echec "pins ne revient pas à $libre"
+[ "$(adresse_box pins)" = "$libre:8000" ] || echec "pins n'est pas à $libre : $(adresse_box pins)"
+attendre_requete "^[0-9]+ box:pins GET box-pins\.local:8000 /api/decouverte 200$" 30 "$depuis" >/dev/null ||
+  echec "l'application ne redemande pas à pins qui il est après son changement d'adresse"
+fin=$((SECONDS + 20))
+until bouton_present "🏠  Gîte des Pins  —  box-pins.local  (v0.82.1)"; do
+  ((SECONDS < fin)) || echec "pins n'est plus à l'écran après son changement d'adresse"
+  sleep 0.5
+done
+a11y appuyer "Gîte des Pins" || echec "le bouton de pins ne s'appuie pas"
+attendre_requete "^[0-9]+ box:pins GET box-pins\.local:8000 /studio/session\?jeton=$jeton 200$" 20 "$depuis" >/dev/null ||
+  echec "le bouton de pins ne l'atteint pas à sa nouvelle adresse : $(journal "$depuis" | grep 'box:pins' | tail -n3)"
+ok "pins, parti puis revenu à $libre pendant la recherche, est redemandé, reste à l'écran et s'ouvre là"
 fin_du_test

@@ -189,12 +189,12 @@ cookies_requete() {
     sed -n 's/^{"entrees":\[{"n":'"$1"',[^{}]*,"cookies":\[\([^]]*\)\].*/\1/p' | tr ',' '\n' | tr -d '"' | grep . || true
 }
 
-# attendre_requete REGEX [SECONDS]: waits until a line of the journal matches the extended
-# regular expression; prints the first one that does.
+# attendre_requete REGEX [SECONDS [FROM]]: waits until a line of the journal (from request number
+# FROM on) matches the extended regular expression; prints the first one that does.
 attendre_requete() {
   local fin=$((SECONDS + ${2:-20})) ligne
   while true; do
-    ligne=$(journal | grep -E -m1 -- "$1" || true)
+    ligne=$(journal "${3:-1}" | grep -E -m1 -- "$1" || true)
     [ -n "$ligne" ] && { echo "$ligne"; return 0; }
     ((SECONDS < fin)) || return 1
     sleep 0.2

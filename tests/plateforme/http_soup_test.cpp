@@ -570,6 +570,22 @@ TEST_F(HttpSoupTest, UnCookieAjouteEstEnvoyeRemplaceLeMemeEtGardeSesAttributs) {
     EXPECT_TRUE(persistant->httpSeulement);
 }
 
+TEST_F(HttpSoupTest, UneRequeteIndependanteNePorteNiCookieNiRienDeLaSessionPartagee) {
+    HttpSoup http(jar(), "OvrelStudio/9.8.7");
+    http.ajouterCookie(cookie("session", "a"));
+    RequeteHttp r;
+    r.url = serveur_.url("/echo");
+    r.independante = true;
+    const auto reponse = echanger(http, r);
+    ASSERT_TRUE(reponse);
+    EXPECT_EQ(reponse->statut, 200);
+    EXPECT_EQ(serveur_.derniere().cookie, std::nullopt);
+    EXPECT_EQ(serveur_.derniere().agent, "OvrelStudio/9.8.7");
+    // The shared session still carries the jar.
+    ASSERT_TRUE(get(http, serveur_.url("/echo")));
+    EXPECT_EQ(serveur_.derniere().cookie, "session=a");
+}
+
 TEST_F(HttpSoupTest, UnCookieExpireRetireLeCookieDeMemeCle) {
     HttpSoup http(jar());
     Cookie c = cookie("jeton", "x");

@@ -17,7 +17,7 @@ struct Banc {
     MinuteriesFaux minuteries{horloge};
     HttpFaux http{minuteries};
     DecouverteFaux decouverte;
-    ChercheurBox chercheur{decouverte, http};
+    ChercheurBox chercheur{decouverte, http, minuteries};
     int changements = 0;
 
     Banc() {
@@ -84,6 +84,29 @@ TEST(ChercheurBox, LesReponsesQuiNeViennentPasDUneBoxDuDemarrageEnCoursSontIgnor
     b.decouverte.resoudre(".", 8000);
     b.decouverte.resoudre("box-zero.local", 0);
     EXPECT_EQ(b.chercheur.boxes().size(), 1u);
+}
+
+TEST(ChercheurBox, UneBoxInjoignableEstRedemandeeUneFoisUneMuetteJamais) {
+    Banc b;
+    b.chercheur.demarrer();
+    // Just back at another address: the first query still went to the old one.
+    b.decouverte.resoudre("box-bureau.local", 8000);
+    b.decouverte.resoudre("muette.local", 8000);
+    b.http.repondre(HttpFaux::echec("g-io-error-quark", 39));  // refused
+    b.http.repondre(HttpFaux::echec("g-io-error-quark", 24));  // timed out
+    b.minuteries.avancer(1500ms);
+    ASSERT_EQ(b.http.requetes.size(), 3u);
+    EXPECT_EQ(b.http.requetes[2].url, "http://box-bureau.local:8000/api/decouverte");
+    EXPECT_TRUE(b.http.requetes[2].independante);
+    b.http.repondre(HttpFaux::reponse(200, IDENTITE));
+    b.minuteries.vider();
+    EXPECT_EQ(b.chercheur.boxes().at("box-bureau.local:8000").nom, "Bureau");
+    // Asked once more only: a second failure ends it, and a restart drops what waits.
+    b.decouverte.resoudre("autre.local", 8000);
+    b.http.repondre(HttpFaux::echec("g-io-error-quark", 39));
+    b.chercheur.demarrer();
+    b.minuteries.avancer(10s);
+    EXPECT_EQ(b.http.requetes.size(), 4u);
 }
 
 }  // namespace
