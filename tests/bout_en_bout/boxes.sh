@@ -60,6 +60,20 @@ attendre_ecran web 20 || echec "durand ne s'ouvre pas (écran : $(ecran_affiche)
 attendre_requete "^[0-9]+ box:durand GET [^ ]+ /studio/session\\?jeton=$jeton 200$" 20 >/dev/null ||
   echec "durand n'a pas reçu le jeton local : $(journal | grep 'box:durand' | tail -n3)"
 ok "le bouton de durand ouvre son studio avec le jeton local"
+# The box's page says its session ran out: the application hands it the local token, which the
+# page has the box check.
+# Its first control is that button: a click on the page's blank part, Tab, then Return, again
+# until the page has shown (keys sent while it loads are lost).
+fin=$((SECONDS + 30))
+until journal | grep -Eq "^[0-9]+ box:durand GET [^ ]+ /studio/session/verifier\\?jeton=$jeton 200$"; do
+  ((SECONDS < fin)) || echec "la page de durand n'a pas reçu le jeton local : $(journal | grep 'box:durand' | tail -n3)"
+  xdo mousemove --window "$OVREL_FENETRE" 900 700
+  xdo click 1
+  xdo key --clearmodifiers Tab
+  xdo key --clearmodifiers Return
+  attendre_requete "^[0-9]+ box:durand GET [^ ]+ /studio/session/verifier" 3 >/dev/null || true
+done
+ok "la page de durand demande une session neuve et reçoit le jeton local de l'application"
 # Retour: back to the screen, searching again.
 a11y appuyer "Retour" || echec "pas de bouton Retour"
 attendre_ecran box 20 || echec "Retour ne ramène pas aux Ovrels de ce réseau (écran : $(ecran_affiche))"
