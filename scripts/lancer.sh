@@ -25,7 +25,8 @@ installateur, concepteur, les-deux, aucun.
   - Avec un affichage (DISPLAY ou WAYLAND_DISPLAY), la fenêtre s'ouvre ; on la quitte en la
     fermant, par Ctrl+Q, ou par Ctrl+C dans ce terminal. Le simulateur s'arrête avec elle.
   - Sans affichage, l'application tourne sous un affichage virtuel : le script se connecte
-    comme installateur par un navigateur scripté, prend une capture de chaque écran et s'arrête.
+    comme installateur par un navigateur scripté, prend une capture de chaque écran (jusqu'aux
+    Ovrels de ce réseau) et s'arrête.
 
 Variables d'environnement :
   OVREL_STUDIO_URL   adresse du studio d'un vrai cloud : pas de simulateur, construction dans
@@ -211,4 +212,11 @@ capturer 03-mes-ovrels-web
 xdotool mousemove --window "$fenetre" 40 10 click 1 2>/dev/null || true
 capturer 04-menu-application
 xdotool key --clearmodifiers Escape 2>/dev/null || true
+# The boxes of this network (Ctrl+B), found by the discovery and asked who they are.
+xdotool mousemove --window "$fenetre" 200 200 key --clearmodifiers ctrl+b 2>/dev/null || true
+for _ in $(seq 50); do
+  [ "$(grep -a -o 'OVREL ÉCRAN → [a-z]*' "$etat/application.log" | tail -n1)" = "OVREL ÉCRAN → box" ] && break
+  sleep 0.2
+done
+capturer 05-ovrels-de-ce-reseau
 resultats
