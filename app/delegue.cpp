@@ -114,13 +114,6 @@ void Delegue::montrerConnexion() {
     ports_.ecrans.afficher(Ecran::connexion);
 }
 
-void Delegue::montrerAtelier() {
-    if (!sortieDeFicheConfirmee()) return;
-    oublierLaFiche();
-    arreterBattementParc();
-    ports_.ecrans.afficher(Ecran::atelier);
-}
-
 void Delegue::montrerPageWeb(const std::string& url) {
     montrerWeb();
     quandVueWebPrete([this, url] {

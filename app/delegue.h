@@ -14,6 +14,8 @@
 #pragma once
 
 #include "app/configuration.h"
+#include "atelier/atelier.h"
+#include "atelier/ecran_atelier.h"
 #include "connexion/documents.h"
 #include "connexion/session.h"
 #include "connexion/sessions_navigateur.h"
@@ -61,6 +63,7 @@ struct PortsDelegue {
     EcranParc& ecranParc;
     Decouverte& decouverte;
     EcranBox& ecranBox;
+    EcranAtelier& ecranAtelier;
 };
 
 // The answer to a quit request.
@@ -114,8 +117,13 @@ public:
     // The screen of the boxes of this network, once the local authorization is checked: its
     // list follows the discovery, which starts again.
     void montrerBoxLocales();
-    // The designer's workshop; its list comes with the workshop work.
+    // The designer's workshop: the boxes of this network, searched for again, each with its
+    // state from the cloud's registry, read again.
     void montrerAtelier();
+    // The cloud's registry of boxes (with the view's session), then the list.
+    void chargerRegistreAtelier();
+    // The workshop list, from the discovery table and the last registry read.
+    void majListeAtelier();
     // The studio's fleet page in the web container (the back control has nowhere to lead),
     // unless the label-sheet guard keeps the page.
     void montrerMesOvrels();
@@ -424,6 +432,8 @@ private:
     // local box screen shows, in order.
     ChercheurBox chercheur_;
     std::vector<std::string> clesAffichees_;
+    // The last registry read, by normalised serial; emptied at sign-out.
+    std::map<std::string, FicheRegistre> registreAtelier_;
     bool majListeParcPrevue_ = false;
 
     Vivant vivant_;

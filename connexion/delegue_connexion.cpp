@@ -127,6 +127,7 @@ void Delegue::deconnexion() {
     Habilitation::effacer(ports_.preferences);
     MemoireParc::effacer(ports_.preferences);
     parc_.clear();
+    registreAtelier_.clear();
     parcOrganisation_.clear();
     parcCompte_.clear();
     parcHorsLigne_ = false;

@@ -51,7 +51,7 @@ void Delegue::majListeBox() {
 
 void Delegue::actionActualiser() {
     chercheur_.demarrer();
-    // The workshop's registry is read again here too, once the workshop lists its boxes.
+    if (ports_.ecrans.affiche() == Ecran::atelier) chargerRegistreAtelier();
 }
 
 void Delegue::actionOuvrirAdresse() { ouvrirBoxLAN(ports_.ecranBox.adresseSaisie(), false); }

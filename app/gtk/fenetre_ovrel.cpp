@@ -46,7 +46,7 @@ std::string feuilleDeStyleOvrel() {
            ".ovrel-connexion { padding: 6px 20px; font-size: 14px; border-radius: 7px; }\n"
            ".ovrel-explication { font-size: 11.5px; color: " + css(TEXTE_MUET) + "; }\n"
            "button.ovrel-hors-ligne { color: " + css(TEINTE_HORS_LIGNE) + "; }\n"
-           ".ovrel-barre-web { background-color: " + css(FOND_BARRE_WEB) + "; }\n" + feuilleDeStyleParc() + feuilleDeStyleBox();
+           ".ovrel-barre-web { background-color: " + css(FOND_BARRE_WEB) + "; }\n" + feuilleDeStyleParc() + feuilleDeStyleBox() + feuilleDeStyleAtelier();
 }
 
 void installerStyleOvrel() {
@@ -145,7 +145,6 @@ FenetreOvrel::FenetreOvrel(const Glib::RefPtr<Gtk::Application>& application, co
     if (geometrie.maximisee) maximize();
     set_show_menubar(true);
 
-    vueAtelier_.add_css_class("ovrel-ecran");
     pile_.set_transition_type(Gtk::StackTransitionType::NONE);
     pile_.add(vueConnexion_, nomPage(Ecran::connexion));
     pile_.add(vueParc_, nomPage(Ecran::parc));

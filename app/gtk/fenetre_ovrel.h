@@ -8,6 +8,7 @@
 #pragma once
 
 #include "app/gtk/geometrie_fenetre.h"
+#include "app/gtk/vue_atelier.h"
 #include "app/gtk/vue_box.h"
 #include "app/gtk/vue_parc.h"
 
@@ -74,6 +75,7 @@ public:
     // The local authorization's status line on the screen of this network's boxes.
     Gtk::Label& etiquetteHabilitation() { return vueBox_.etiquetteHabilitation(); }
     VueBox& vueBox() { return vueBox_; }
+    VueAtelier& vueAtelier() { return vueAtelier_; }
 
     // The size to save: the unmaximised size, and whether the window is maximised.
     GeometrieFenetre geometrie() const;
@@ -105,7 +107,7 @@ private:
     VueConnexion vueConnexion_;
     VueParc vueParc_;
     VueBox vueBox_;
-    Gtk::Box vueAtelier_;
+    VueAtelier vueAtelier_;
     ConteneurWeb conteneurWeb_;
     std::function<void()> miniaturisation_;
     std::function<void()> restauration_;

@@ -67,7 +67,7 @@ void LancementOvrelStudio::demarrer() {
 
     delegue_ = std::make_unique<Delegue>(
         PortsDelegue{*http_, *preferences_, horloge_, *minuteries_, dialogues_, ecrans_, *systeme_, *navigateur_,
-                     ecranParc_, *decouverte_, ecranBox_},
+                     ecranParc_, *decouverte_, ecranBox_, ecranAtelier_},
         configuration);
 
     construireMenu();
@@ -254,6 +254,10 @@ void LancementOvrelStudio::construireFenetre() {
         if (delegue_) delegue_->actionOuvrirAdresse();
     };
     ecranBox_.attacher(&box);
+    VueAtelier& atelier = fenetre_->vueAtelier();
+    atelier.boutonActualiser().set_action_name("app.actionActualiser");
+    atelier.boutonConsole().set_action_name("app.ouvrirConsole");
+    ecranAtelier_.attacher(&atelier);
 
     ecrans_.attacher(*fenetre_, fenetre_->pile(), &fenetre_->etiquetteHabilitation());
     ecrans_.surChangement([this](Ecran ecran) {

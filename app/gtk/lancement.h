@@ -84,6 +84,7 @@ private:
     // The fleet screen, as the application object's port: the window comes after the object.
     EcranParcGtk ecranParc_;
     EcranBoxGtk ecranBox_;
+    EcranAtelierGtk ecranAtelier_;
     std::unique_ptr<Decouverte> decouverte_;
     std::unique_ptr<VueWebWebKit> web_;
     std::unique_ptr<FenetreOvrel> fenetre_;

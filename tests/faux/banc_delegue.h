@@ -6,6 +6,7 @@
 #include "plateforme/preferences_memoire.h"
 #include "tests/faux/decouverte_faux.h"
 #include "tests/faux/dialogues_faux.h"
+#include "tests/faux/ecran_atelier_faux.h"
 #include "tests/faux/ecran_box_faux.h"
 #include "tests/faux/ecran_parc_faux.h"
 #include "tests/faux/ecrans_faux.h"
@@ -46,8 +47,9 @@ struct BancDelegue {
     EcranParcFaux ecranParc;
     DecouverteFaux decouverte;
     EcranBoxFaux ecranBox;
+    EcranAtelierFaux ecranAtelier;
     std::unique_ptr<Delegue> delegue = std::make_unique<Delegue>(
-        PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc, decouverte, ecranBox},
+        PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc, decouverte, ecranBox, ecranAtelier},
         Configuration{});
 
     BancDelegue() { delegue->attacherVueWeb(&vue); }

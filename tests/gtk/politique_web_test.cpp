@@ -12,6 +12,7 @@
 #include "plateforme/webkit/vue_web_webkit.h"
 #include "tests/faux/decouverte_faux.h"
 #include "tests/faux/dialogues_faux.h"
+#include "tests/faux/ecran_atelier_faux.h"
 #include "tests/faux/ecran_box_faux.h"
 #include "tests/faux/ecran_parc_faux.h"
 #include "tests/faux/ecrans_faux.h"
@@ -51,6 +52,7 @@ struct Monde {
     EcranParcFaux ecranParc;
     DecouverteFaux decouverte;
     EcranBoxFaux ecranBox;
+    EcranAtelierFaux ecranAtelier;
     essais::DossierTemporaire dossier;
     Gtk::Window fenetre;
     std::unique_ptr<VueWebWebKit> web;
@@ -71,7 +73,7 @@ struct Monde {
         fenetre.set_child(*Glib::wrap(web->widget()));
         fenetre.present();
         delegue = std::make_unique<Delegue>(
-            PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc, decouverte, ecranBox}, Configuration{});
+            PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc, decouverte, ecranBox, ecranAtelier}, Configuration{});
         delegue->attacherVueWeb(web.get());
         ecrans.ecran = Ecran::web;
     }

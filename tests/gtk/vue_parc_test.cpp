@@ -12,6 +12,7 @@
 #include "plateforme/preferences_memoire.h"
 #include "tests/faux/decouverte_faux.h"
 #include "tests/faux/dialogues_faux.h"
+#include "tests/faux/ecran_atelier_faux.h"
 #include "tests/faux/ecran_box_faux.h"
 #include "tests/faux/ecrans_faux.h"
 #include "tests/faux/http_faux.h"
@@ -92,6 +93,7 @@ TEST(VueParcGtk, LeParcDuSimulateurSAfficheSeDeplieEtSeFiltre) {
     EcranParcGtk ecranParc;
     DecouverteFaux decouverte;
     EcranBoxFaux ecranBox;
+    EcranAtelierFaux ecranAtelier;
 
     // The application's dark identity, as the launcher sets it.
     if (auto reglages = Gtk::Settings::get_default()) reglages->property_gtk_application_prefer_dark_theme() = true;
@@ -101,7 +103,7 @@ TEST(VueParcGtk, LeParcDuSimulateurSAfficheSeDeplieEtSeFiltre) {
     auto* vue = Gtk::make_managed<VueParc>();
     fenetre.set_child(*vue);
     ecranParc.attacher(vue);
-    Delegue delegue(PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc, decouverte, ecranBox},
+    Delegue delegue(PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc, decouverte, ecranBox, ecranAtelier},
                     Configuration{});
     delegue.attacherVueWeb(&web);
     vue->surBasculer = [&](const std::string& id) { delegue.basculerAnomalies(id); };

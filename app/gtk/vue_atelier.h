@@ -1,0 +1,79 @@
+// The designer's workshop screen, "ATELIER — FABRIQUER UNE BOX": one row per box of this network
+// with its state and the gesture it allows, the search restarted on demand, the progress line,
+// the attach of a legacy box, and the web console.
+#pragma once
+
+#include "atelier/ecran_atelier.h"
+
+#include <gtkmm.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ovrel {
+
+std::string feuilleDeStyleAtelier();
+
+class VueAtelier final : public Gtk::Box, public EcranAtelier {
+public:
+    VueAtelier();
+
+    // A row's gesture button: the box's table key and its gesture.
+    std::function<void(const std::string& cle, GesteAtelier geste)> surGeste;
+
+    Gtk::Button& boutonActualiser() { return actualiser_; }
+    Gtk::Button& boutonRattacher() { return rattacher_; }
+    Gtk::Button& boutonConsole() { return console_; }
+
+    // EcranAtelier
+    bool construit() const override { return true; }
+    void afficherListe(const std::vector<LigneAtelier>& lignes) override;
+    void ecrireEtiquette(const std::string& texte) override { etiquette_.set_text(texte); }
+    std::string adresseAncien() const override { return champAncien_.get_text(); }
+    void ecrireAdresseAncien(const std::string& adresse) override { champAncien_.set_text(adresse); }
+
+private:
+    Gtk::Box pile_{Gtk::Orientation::VERTICAL, 9};
+    Gtk::Label marque_;
+    Gtk::Label titre_;
+    Gtk::Label explication_;
+    Gtk::Box espace16_;
+    Gtk::Box liste_{Gtk::Orientation::VERTICAL, 8};
+    Gtk::Box espace4_;
+    Gtk::Button actualiser_;
+    Gtk::Box espace10_;
+    Gtk::Label etiquette_;
+    Gtk::Box espace16b_;
+    Gtk::Label ancien_;
+    Gtk::Box espace2_;
+    Gtk::Label explicationAncien_;
+    Gtk::Box espace4b_;
+    Gtk::Entry champAncien_;
+    Gtk::Button rattacher_;
+    Gtk::Box espace12_;
+    Gtk::Button console_;
+    Gtk::Box espace12b_;
+};
+
+// The screen as the application object's port, for the window that comes after the object.
+class EcranAtelierGtk final : public EcranAtelier {
+public:
+    void attacher(VueAtelier* vue) { vue_ = vue; }
+    bool construit() const override { return vue_ != nullptr; }
+    void afficherListe(const std::vector<LigneAtelier>& lignes) override {
+        if (vue_) vue_->afficherListe(lignes);
+    }
+    void ecrireEtiquette(const std::string& texte) override {
+        if (vue_) vue_->ecrireEtiquette(texte);
+    }
+    std::string adresseAncien() const override { return vue_ ? vue_->adresseAncien() : std::string(); }
+    void ecrireAdresseAncien(const std::string& adresse) override {
+        if (vue_) vue_->ecrireAdresseAncien(adresse);
+    }
+
+private:
+    VueAtelier* vue_ = nullptr;
+};
+
+}  // namespace ovrel
