@@ -56,8 +56,9 @@ public:
         abandonnee_ = true;
         g_cancellable_cancel(annulation_.get());
         if (sousProcessus_ && !sortie_) g_subprocess_send_signal(sousProcessus_.get(), SIGTERM);
-        surDonnees_ = nullptr;
-        surFin_ = nullptr;
+        // The callbacks stay until this object goes, when the cancelled operations came back:
+        // the adapter may be destroyed from inside `surDonnees`, which must not be freed while
+        // it runs.
     }
 
 private:
