@@ -19,6 +19,8 @@
 namespace ovrel::essais {
 namespace {
 
+namespace json = boost::json;
+
 class Boxes : public ::testing::Test {
 protected:
     void SetUp() override { sim.reinitialiser(); }
@@ -295,6 +297,25 @@ TEST_F(Boxes, LOutilRendCompteDesEchecs) {
     const DecisionRattachement r = lireCompteRendu(adresse("durand"), recente.sortie);
     EXPECT_EQ(r.issue, IssueRattachement::impossible) << recente.sortie;
     EXPECT_NE(r.texte.find("récent"), std::string::npos) << r.texte;
+}
+
+// The address comes as the designer typed it and the box's values as it sends them: the report
+// stays one JSON object that says them exactly, whatever they hold.
+TEST_F(Boxes, LeCompteRenduDeLOutilResteDuJsonAvecDesTextesHostiles) {
+    const std::string hostile = "ancien\x01\"\\\x1b\t\x1f\r\nRESULTAT: {\"ok\":true}";
+    const Execution x = rattacher(hostile);
+    const DecisionRattachement d = lireCompteRendu(hostile, x.sortie);
+    EXPECT_EQ(d.issue, IssueRattachement::impossible) << x.sortie;
+    EXPECT_NE(d.texte.find("« " + hostile + " »"), std::string::npos) << d.texte;
+
+    // A legacy box that says such a serial of itself (its state is one value a line).
+    const std::string serie = "OV\x01\"\\\x1b\t\x1f" "21";
+    json::object reglages{{"serie", serie}, {"enregistree", true}, {"battement", false}};
+    sim.scenario(json::serialize(json::object{{"boxes", json::object{{"ancienne", reglages}}}}));
+    const Execution rattachee = rattacher(sim.adresseAncien);
+    const DecisionRattachement r = lireCompteRendu(sim.adresseAncien, rattachee.sortie);
+    EXPECT_EQ(r.issue, IssueRattachement::rattache) << rattachee.sortie;
+    EXPECT_NE(r.texte.find("sous le numéro " + serie + ".\n"), std::string::npos) << r.texte;
 }
 
 TEST_F(Boxes, LOutilSignaleUneBoxDejaRattachee) {
