@@ -560,6 +560,12 @@ std::string Etat::hoteStudio() const { return "studio." + config.domaine; }
 std::string Etat::hoteSiteWeb() const { return "www." + config.domaine; }
 std::string Etat::hoteConnexion() const { return "auth." + config.domaine; }
 std::string Etat::hotePortail() const { return "portail." + config.domaine; }
+bool Etat::estOriginePortail(std::string_view texte) const {
+    const std::string origine = "https://" + hotePortail();
+    if (texte == origine) return true;
+    return config.portHttps != 0 && config.portHttps != 443 && texte == origine + ":" + std::to_string(config.portHttps);
+}
+
 std::string Etat::suffixeBox() const { return ".box." + config.domaine; }
 std::string Etat::hoteTunnel(std::string_view serie) const { return "b-" + minuscules(serie) + suffixeBox(); }
 std::string Etat::baseCloud() const { return "http://" + hoteStudio() + ":" + std::to_string(config.portCloud); }
@@ -857,7 +863,6 @@ std::string Etat::fabriquer(const std::string& empreinte) {
 }
 
 int Etat::injecter(BoxLocale& box, std::string_view corps) {
-    if (scenario.statutInjection) return *scenario.statutInjection;
     boost::system::error_code erreur;
     const json::value v = json::parse(corps, erreur);
     const auto* o = erreur ? nullptr : v.if_object();
@@ -866,6 +871,10 @@ int Etat::injecter(BoxLocale& box, std::string_view corps) {
         const auto* m = o->if_contains(cle);
         if (!m || !m->is_string()) return 400;
     }
+    // The box will call home at this root for the rest of its life: anything but the portal
+    // would leave it talking to nobody, so a real box refuses it before keeping anything.
+    if (!estOriginePortail(o->at("api").get_string())) return 400;
+    if (scenario.statutInjection) return *scenario.statutInjection;
     if (box.enregistree) return 409;
     const auto f = fabrications_.find(std::string(o->at("jeton").get_string()));
     if (f == fabrications_.end() || f->second.empreinte != box.identifiant()) return 403;

@@ -183,6 +183,7 @@ struct Config {
     std::string domaine = "ovrel.localhost";
     int portCloud = 0;
     int portTls = 0;
+    int portHttps = 0;  // 0: the cloud is not served over HTTPS
     std::optional<ReseauBoxes> reseauBoxes;  // absent: every box on its own loopback port
 };
 
@@ -211,6 +212,9 @@ public:
     std::string hoteSiteWeb() const;
     std::string hoteConnexion() const;
     std::string hotePortail() const;
+    // The portal's HTTPS origin as a box must receive it: "https://portail.<domain>", or with the
+    // port the simulator serves HTTPS on, when that is not the default one.
+    bool estOriginePortail(std::string_view texte) const;
     std::string suffixeBox() const;          // ".box." + domain
     std::string hoteTunnel(std::string_view serie) const;  // "b-" + serial, lower case
     std::string baseCloud() const;           // http://studio.<domain>:<port>
@@ -267,7 +271,9 @@ public:
 
     // A new identity for the box of that identifier (fingerprint, else serial): the answer body.
     std::string fabriquer(const std::string& empreinte);
-    // The box receives its identity: the status it answers.
+    // The box receives its identity (a JSON body): the status it answers. A body that is not
+    // JSON, lacks a member or names another cloud than the portal is refused (400) whatever the
+    // scenario; the scenario's `statutInjection` then stands for the box's own verdict.
     int injecter(BoxLocale& box, std::string_view corps);
     // A successful anomaly action: the anomaly is resolved. False when site or anomaly is unknown.
     bool resoudreAnomalie(std::string_view idSite, std::string_view cle);

@@ -658,6 +658,7 @@ Reponse routerBox(Etat& etat, BoxLocale& box, const Requete& r) {
     if (p == "/api/decouverte") return Reponse::json(200, etat.documentDecouverte(box));
     if (p == "/api/atelier/enregistrer") {
         if (r.methode != "POST") return erreurJson(405, "méthode non permise");
+        if (r.type != "application/json") return erreurJson(415, "identité attendue en JSON");
         const int statut = etat.injecter(box, r.corps);
         if (statut == 200) return Reponse::json(200, "{\"ok\":true}");
         return erreurJson(statut, "identité refusée");
