@@ -132,7 +132,7 @@ json::object anomalieSimulee(const BoxCloud& box, const std::string& couleur) {
     a["age_s"] = 600;
     json::object action;
     action["libelle"] = "Acquitter";
-    action["href"] = "/studio/api/sites/" + box.id + "/anomalies/" + cle + "/acquitter";
+    action["href"] = "/studio/api/sites/" + box.idSite + "/anomalies/" + cle + "/acquitter";
     action["methode"] = "post";
     a["action"] = std::move(action);
     return a;
@@ -391,7 +391,8 @@ json::object scenarioEnJson(const Etat& etat) {
     json::array parc;
     for (const auto& b : etat.boxesCloud) {
         json::object k;
-        k["id"] = b.id;
+        k["id"] = b.idSite;
+        k["id_registre"] = b.idRegistre;
         k["nom"] = b.nom;
         k["serie"] = b.serie;
         k["statut"] = b.statut;

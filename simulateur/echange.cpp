@@ -125,8 +125,8 @@ Requete lireRequete(SoupServerMessage* message) {
     r.parametres = lireFormulaire(r.requete);
     SoupMessageBody* corps = soup_server_message_get_request_body(message);
     if (corps && corps->data && corps->length > 0) r.corps.assign(corps->data, static_cast<std::size_t>(corps->length));
-    const char* type = soup_message_headers_get_content_type(entetes, nullptr);
-    if (type && g_ascii_strcasecmp(type, "application/x-www-form-urlencoded") == 0) r.formulaire = lireFormulaire(r.corps);
+    if (const char* type = soup_message_headers_get_content_type(entetes, nullptr)) r.type = minuscules(type);
+    if (r.type == "application/x-www-form-urlencoded") r.formulaire = lireFormulaire(r.corps);
     return r;
 }
 

@@ -23,6 +23,7 @@ struct Requete {
     std::map<std::string, std::string> cookies;
     std::map<std::string, std::string> formulaire;  // decoded form body
     std::string corps;
+    std::string type;         // media type of the body, lower case, without its parameters
     bool https = false;
 
     std::optional<std::string> parametre(const std::string& nom) const;

@@ -63,10 +63,24 @@ std::vector<long> nombresDeVersion(std::string_view v) {
     return r;
 }
 
-BoxCloud boxCloud(std::string nom, std::string serie, std::string empreinte, std::string statut, bool dansParc,
-                  bool enLigne, std::string version, std::string remise, Instant vu) {
+// The identifiers of the n-th box the cloud knows (from 1): fixed, so that a run can be read
+// again, and unlike each other and the generated fleet's, so that an address holding the wrong
+// one is refused. Both are UUIDs, as the application's readers of the site's addresses require.
+constexpr std::string_view PREFIXE_ID_SITE = "51e00000-0000-4000-8000-";
+constexpr std::string_view PREFIXE_ID_REGISTRE = "b0c50000-0000-4000-a000-";
+constexpr std::string_view PREFIXE_ID_REGISTRE_GENERE = "9b000000-0000-4000-a000-";
+
+std::string numerote(std::string_view prefixe, int largeur, int i) {
+    char chiffres[16];
+    std::snprintf(chiffres, sizeof chiffres, "%0*d", largeur, i);
+    return std::string(prefixe) + chiffres;
+}
+
+BoxCloud boxCloud(int numero, std::string nom, std::string serie, std::string empreinte, std::string statut,
+                  bool dansParc, bool enLigne, std::string version, std::string remise, Instant vu) {
     BoxCloud b;
-    b.id = nouvelUuid();
+    b.idSite = numerote(PREFIXE_ID_SITE, 12, numero);
+    b.idRegistre = numerote(PREFIXE_ID_REGISTRE, 12, numero);
     b.nom = std::move(nom);
     b.serie = std::move(serie);
     b.empreinte = std::move(empreinte);
@@ -114,7 +128,7 @@ constexpr std::string_view MARQUE_VU_JSON = R"("vu_le":"\u0001","vu_il_y_a_s":0)
 
 json::object objetParc(const BoxCloud& b) {
     json::object o;
-    o["id"] = b.id;
+    o["id"] = b.idSite;
     o["nom"] = b.nom;
     o["serie"] = b.serie;
     o["en_ligne"] = b.enLigne;
@@ -203,12 +217,6 @@ constexpr std::array<ModeleAnomalie, 6> ANOMALIES_GENEREES{{
     {"alarme-technique", "rouge", "Alarme technique", "Un détecteur signale un défaut.", "Voir l'alarme", "", false},
 }};
 
-std::string numerote(std::string_view prefixe, int largeur, int i) {
-    char chiffres[16];
-    std::snprintf(chiffres, sizeof chiffres, "%0*d", largeur, i);
-    return std::string(prefixe) + chiffres;
-}
-
 std::string resumeGenere(std::string_view couleur) {
     if (couleur == "gris") return "Pas encore en service.";
     if (couleur == "jaune") return "À surveiller cette semaine.";
@@ -222,7 +230,8 @@ std::string resumeGenere(std::string_view couleur) {
 // colour, the others no worse, so that its colour is the worst of them.
 BoxCloud boxGenereeNumero(int i, Instant t, const std::string& base) {
     BoxCloud b;
-    b.id = numerote(PREFIXE_ID_GENERE, 12, i);
+    b.idSite = numerote(PREFIXE_ID_GENERE, 12, i);
+    b.idRegistre = numerote(PREFIXE_ID_REGISTRE_GENERE, 12, i);
     b.nom = numerote("Maison ", 5, i);
     b.serie = numerote(PREFIXE_SERIE_GENEREE, 5, i);
     const std::string_view couleur = MOTIF_COULEURS[static_cast<std::size_t>(i) % MOTIF_COULEURS.size()];
@@ -257,10 +266,10 @@ BoxCloud boxGenereeNumero(int i, Instant t, const std::string& base) {
         a["depuis"] = dateIso(m.cle == "hors-ligne" ? b.vu : t - minutes);
         const std::string cle(m.cle);
         if (m.geste.empty())
-            a["action"] = action(m.libelle, "/studio/site/" + b.id + "/reparer?cle=" + cle, "get");
+            a["action"] = action(m.libelle, "/studio/site/" + b.idSite + "/reparer?cle=" + cle, "get");
         else
             a["action"] = action(m.libelle,
-                                 (m.absolue ? base : std::string()) + "/studio/api/sites/" + b.id + "/anomalies/" + cle +
+                                 (m.absolue ? base : std::string()) + "/studio/api/sites/" + b.idSite + "/anomalies/" + cle +
                                      "/" + std::string(m.geste),
                                  "post");
         b.sante.anomalies.push_back(std::move(a));
@@ -438,6 +447,7 @@ void Etat::reinitialiser() {
     jetonsTunnel_.clear();
     fabrications_.clear();
     prochaineSerie_ = 1;
+    prochainNumeroBox_ = 1;
     peuplerComptes();
     peuplerCloud();
     peuplerBoxes();
@@ -457,27 +467,27 @@ void Etat::peuplerCloud() {
     // The configured ages are how long before the start each box was last heard from.
     const auto ilYa = [t](std::int64_t s) { return t - std::chrono::seconds(s); };
 
-    BoxCloud durand = boxCloud("Maison Durand", "OV24A0001", "5d41402abc4b", "en_service", true, true, "0.82.1", "faite", ilYa(12));
+    BoxCloud durand = boxCloud(prochainNumeroBox_++, "Maison Durand", "OV24A0001", "5d41402abc4b", "en_service", true, true, "0.82.1", "faite", ilYa(12));
     durand.sante.resume = "Tout va bien.";
 
-    BoxCloud pins = boxCloud("Gîte des Pins", "OV24A0002", "7d793037a076", "en_stock", true, true, "0.82.1", "a_faire", ilYa(25));
+    BoxCloud pins = boxCloud(prochainNumeroBox_++, "Gîte des Pins", "OV24A0002", "7d793037a076", "en_stock", true, true, "0.82.1", "a_faire", ilYa(25));
     pins.code = nouveauCode();
     {
         auto a = anomalie("sonde-batterie", "jaune", "Pile faible — sonde du séjour",
                           "La pile de la sonde du séjour tiendra encore une dizaine de jours.");
         a["age_s"] = 7200;
-        a["action"] = action("Relancer la sonde", "/studio/api/sites/" + pins.id + "/anomalies/sonde-batterie/relancer", "post");
+        a["action"] = action("Relancer la sonde", "/studio/api/sites/" + pins.idSite + "/anomalies/sonde-batterie/relancer", "post");
         pins.sante.anomalies.push_back(std::move(a));
         pins.sante.resume = "Une pile à changer cette semaine.";
     }
 
-    BoxCloud martin = boxCloud("Cabinet Martin", "OV23C0417", "b6589fc6ab0d", "en_service", true, true, "0.81.3", "faite", ilYa(40));
+    BoxCloud martin = boxCloud(prochainNumeroBox_++, "Cabinet Martin", "OV23C0417", "b6589fc6ab0d", "en_service", true, true, "0.81.3", "faite", ilYa(40));
     {
         auto a = anomalie("sauvegarde-ancienne", "orange", "Sauvegarde en retard",
                           "La dernière sauvegarde date de trois jours.");
         a["depuis"] = dateIso(t - std::chrono::hours(72));
         a["depuis_lisible"] = "3 jours";
-        a["action"] = action("Voir la sauvegarde", "/studio/site/" + martin.id + "/reparer?cle=sauvegarde-ancienne", "get");
+        a["action"] = action("Voir la sauvegarde", "/studio/site/" + martin.idSite + "/reparer?cle=sauvegarde-ancienne", "get");
         martin.sante.anomalies.push_back(std::move(a));
         auto b = anomalie("mise-a-jour", "jaune", "Mise à jour en attente", "");
         b["depuis"] = dateIso(t - std::chrono::hours(26));
@@ -485,22 +495,22 @@ void Etat::peuplerCloud() {
         martin.sante.resume = "Sauvegarde à vérifier aujourd'hui.";
     }
 
-    BoxCloud leroy = boxCloud("Atelier Leroy", "OV23C0533", "356a192b7913", "en_service", true, false, "0.80.2", "faite", ilYa(7260));
+    BoxCloud leroy = boxCloud(prochainNumeroBox_++, "Atelier Leroy", "OV23C0533", "356a192b7913", "en_service", true, false, "0.80.2", "faite", ilYa(7260));
     {
         auto a = anomalie("hors-ligne", "rouge", "Ovrel hors ligne",
                           "L'Ovrel ne parle plus au cloud depuis deux heures.");
         a["age_s"] = 7260;
         a["action"] = action("Tenter un réveil",
-                             baseCloud() + "/studio/api/sites/" + leroy.id + "/anomalies/hors-ligne/reveiller", "POST");
+                             baseCloud() + "/studio/api/sites/" + leroy.idSite + "/anomalies/hors-ligne/reveiller", "POST");
         leroy.sante.anomalies.push_back(std::move(a));
         leroy.sante.resume = "Injoignable : appelez le client.";
     }
 
-    BoxCloud morel = boxCloud("Chalet Morel", "OV22B0090", "da4b9237bacc", "suspendu", true, false, "0.74.0", "en_attente", ilYa(86400 * 4));
+    BoxCloud morel = boxCloud(prochainNumeroBox_++, "Chalet Morel", "OV22B0090", "da4b9237bacc", "suspendu", true, false, "0.74.0", "en_attente", ilYa(86400 * 4));
     morel.sante.couleur = "gris";
     morel.sante.resume = "Pas encore en service.";
 
-    BoxCloud rossi = boxCloud("Villa Rossi", "OV24A0003", "77de68daecd8", "reinitialise", false, false, "0.82.0", "a_faire", ilYa(86400 * 12));
+    BoxCloud rossi = boxCloud(prochainNumeroBox_++, "Villa Rossi", "OV24A0003", "77de68daecd8", "reinitialise", false, false, "0.82.0", "a_faire", ilYa(86400 * 12));
     rossi.code = nouveauCode();
     rossi.sante.couleur = "gris";
 
@@ -550,6 +560,12 @@ std::string Etat::hoteStudio() const { return "studio." + config.domaine; }
 std::string Etat::hoteSiteWeb() const { return "www." + config.domaine; }
 std::string Etat::hoteConnexion() const { return "auth." + config.domaine; }
 std::string Etat::hotePortail() const { return "portail." + config.domaine; }
+bool Etat::estOriginePortail(std::string_view texte) const {
+    const std::string origine = "https://" + hotePortail();
+    if (texte == origine) return true;
+    return config.portHttps != 0 && config.portHttps != 443 && texte == origine + ":" + std::to_string(config.portHttps);
+}
+
 std::string Etat::suffixeBox() const { return ".box." + config.domaine; }
 std::string Etat::hoteTunnel(std::string_view serie) const { return "b-" + minuscules(serie) + suffixeBox(); }
 std::string Etat::baseCloud() const { return "http://" + hoteStudio() + ":" + std::to_string(config.portCloud); }
@@ -631,9 +647,15 @@ std::optional<std::int64_t> Etat::resteJetonTunnel(std::string_view serie, const
 
 // --- Boxes ---
 
-BoxCloud* Etat::boxCloudParId(std::string_view id) {
+BoxCloud* Etat::boxCloudParSite(std::string_view idSite) {
     for (auto& b : boxesCloud)
-        if (b.id == id) return &b;
+        if (b.idSite == idSite) return &b;
+    return nullptr;
+}
+
+BoxCloud* Etat::boxCloudParRegistre(std::string_view idRegistre) {
+    for (auto& b : boxesCloud)
+        if (b.idRegistre == idRegistre) return &b;
     return nullptr;
 }
 
@@ -693,7 +715,7 @@ std::optional<std::string> Etat::serieDuParc(std::string_view idOuSerie) const {
     }
     const std::string serie = serieComparable(idOuSerie);
     for (const auto& b : boxesCloud)
-        if (b.dansParc && (b.id == idOuSerie || (!serie.empty() && serieComparable(b.serie) == serie))) return b.serie;
+        if (b.dansParc && (b.idSite == idOuSerie || (!serie.empty() && serieComparable(b.serie) == serie))) return b.serie;
     return std::nullopt;
 }
 
@@ -770,7 +792,7 @@ std::string Etat::documentRegistre() const {
     json::array ovrels;
     for (const auto& b : boxesCloud) {
         json::object o;
-        o["id"] = b.id;
+        o["id"] = b.idRegistre;
         o["serie"] = b.serie;
         o["nom"] = b.nom;
         o["statut"] = b.statut;
@@ -820,7 +842,7 @@ std::string Etat::fabriquer(const std::string& empreinte) {
     if (!box) {
         char serie[16];
         std::snprintf(serie, sizeof serie, "OV25F%04d", prochaineSerie_++);
-        BoxCloud b = boxCloud(std::string("Ovrel ") + serie, serie, empreinte, "en_stock", false, false, "", "a_faire",
+        BoxCloud b = boxCloud(prochainNumeroBox_++, std::string("Ovrel ") + serie, serie, empreinte, "en_stock", false, false, "", "a_faire",
                               horlogeParc());
         b.sante.couleur = "gris";
         b.sante.resume = "Pas encore en service.";
@@ -829,19 +851,18 @@ std::string Etat::fabriquer(const std::string& empreinte) {
     }
     box->code = nouveauCode();
     const std::string jeton = nouveauJeton(64);
-    fabrications_[jeton] = {empreinte, box->id};
+    fabrications_[jeton] = {empreinte, box->idRegistre};
 
     json::object o;
     o["serie"] = box->serie;
     o["jeton"] = jeton;
     o["code"] = box->code;
-    o["site_id"] = box->id;
+    o["site_id"] = box->idSite;
     if (!scenario.fabricationSansNom) o["nom"] = box->nom;
     return json::serialize(o);
 }
 
 int Etat::injecter(BoxLocale& box, std::string_view corps) {
-    if (scenario.statutInjection) return *scenario.statutInjection;
     boost::system::error_code erreur;
     const json::value v = json::parse(corps, erreur);
     const auto* o = erreur ? nullptr : v.if_object();
@@ -850,10 +871,14 @@ int Etat::injecter(BoxLocale& box, std::string_view corps) {
         const auto* m = o->if_contains(cle);
         if (!m || !m->is_string()) return 400;
     }
+    // The box will call home at this root for the rest of its life: anything but the portal
+    // would leave it talking to nobody, so a real box refuses it before keeping anything.
+    if (!estOriginePortail(o->at("api").get_string())) return 400;
+    if (scenario.statutInjection) return *scenario.statutInjection;
     if (box.enregistree) return 409;
     const auto f = fabrications_.find(std::string(o->at("jeton").get_string()));
     if (f == fabrications_.end() || f->second.empreinte != box.identifiant()) return 403;
-    BoxCloud* cloud = boxCloudParId(f->second.idBox);
+    BoxCloud* cloud = boxCloudParRegistre(f->second.idRegistre);
     if (!cloud || cloud->serie != o->at("serie").get_string()) return 400;
 
     box.serie = std::string(o->at("serie").get_string());
@@ -868,8 +893,8 @@ int Etat::injecter(BoxLocale& box, std::string_view corps) {
     return 200;
 }
 
-bool Etat::resoudreAnomalie(std::string_view idBox, std::string_view cle) {
-    BoxCloud* b = boxCloudParId(idBox);
+bool Etat::resoudreAnomalie(std::string_view idSite, std::string_view cle) {
+    BoxCloud* b = boxCloudParSite(idSite);
     if (!b) return false;
     auto& anomalies = b->sante.anomalies;
     const auto i = std::find_if(anomalies.begin(), anomalies.end(), [&](const json::value& a) {
@@ -884,11 +909,10 @@ bool Etat::resoudreAnomalie(std::string_view idBox, std::string_view cle) {
     return true;
 }
 
-std::optional<std::string> Etat::nouveauCodeEtiquette(std::string_view idBox) {
-    BoxCloud* b = boxCloudParId(idBox);
-    if (!b || (b->statut != "en_stock" && b->statut != "reinitialise")) return std::nullopt;
-    b->code = nouveauCode();
-    return b->code;
+std::optional<std::string> Etat::nouveauCodeEtiquette(BoxCloud& box) {
+    if (box.statut != "en_stock" && box.statut != "reinitialise") return std::nullopt;
+    box.code = nouveauCode();
+    return box.code;
 }
 
 }  // namespace ovrel::simulateur

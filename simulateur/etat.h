@@ -93,9 +93,15 @@ struct SanteCloud {
     boost::json::array anomalies;       // objects, in the document's form
 };
 
-// A box as the cloud knows it: registry entry, fleet entry and health.
+// A box as the cloud knows it: registry entry, fleet entry and health. The cloud names the box
+// and the site it serves with two identifiers of their own, as the real one does, so that an
+// address built with the wrong one finds nothing.
 struct BoxCloud {
-    std::string id;                     // UUID; also the id of its site
+    // The site: the fleet's "id", the fabrication's "site_id", and the addresses of its
+    // configuration, repair pages, anomaly actions and label sheet.
+    std::string idSite;
+    // The box in the registry: the registry's "id" and the designer console's page of the box.
+    std::string idRegistre;
     std::string nom;
     std::string serie;
     std::string empreinte;
@@ -177,6 +183,7 @@ struct Config {
     std::string domaine = "ovrel.localhost";
     int portCloud = 0;
     int portTls = 0;
+    int portHttps = 0;  // 0: the cloud is not served over HTTPS
     std::optional<ReseauBoxes> reseauBoxes;  // absent: every box on its own loopback port
 };
 
@@ -205,6 +212,9 @@ public:
     std::string hoteSiteWeb() const;
     std::string hoteConnexion() const;
     std::string hotePortail() const;
+    // The portal's HTTPS origin as a box must receive it: "https://portail.<domain>", or with the
+    // port the simulator serves HTTPS on, when that is not the default one.
+    bool estOriginePortail(std::string_view texte) const;
     std::string suffixeBox() const;          // ".box." + domain
     std::string hoteTunnel(std::string_view serie) const;  // "b-" + serial, lower case
     std::string baseCloud() const;           // http://studio.<domain>:<port>
@@ -233,7 +243,8 @@ public:
     Instant horlogeParc() const;
 
     // --- Boxes ---
-    BoxCloud* boxCloudParId(std::string_view id);
+    BoxCloud* boxCloudParSite(std::string_view idSite);
+    BoxCloud* boxCloudParRegistre(std::string_view idRegistre);
     BoxCloud* boxCloudParSerie(std::string_view serie);
     BoxLocale* boxLocale(std::string_view role);
     // The installers' fleet becomes `nombre` generated boxes (0: the boxes of `boxesCloud` again).
@@ -260,12 +271,14 @@ public:
 
     // A new identity for the box of that identifier (fingerprint, else serial): the answer body.
     std::string fabriquer(const std::string& empreinte);
-    // The box receives its identity: the status it answers.
+    // The box receives its identity (a JSON body): the status it answers. A body that is not
+    // JSON, lacks a member or names another cloud than the portal is refused (400) whatever the
+    // scenario; the scenario's `statutInjection` then stands for the box's own verdict.
     int injecter(BoxLocale& box, std::string_view corps);
-    // A successful anomaly action: the anomaly is resolved. False when box or anomaly is unknown.
-    bool resoudreAnomalie(std::string_view idBox, std::string_view cle);
+    // A successful anomaly action: the anomaly is resolved. False when site or anomaly is unknown.
+    bool resoudreAnomalie(std::string_view idSite, std::string_view cle);
     // A new label code for a box still at the workshop; absent when the box is in service.
-    std::optional<std::string> nouveauCodeEtiquette(std::string_view idBox);
+    std::optional<std::string> nouveauCodeEtiquette(BoxCloud& box);
 
 private:
     struct Session {
@@ -278,7 +291,7 @@ private:
     };
     struct Fabrication {
         std::string empreinte;
-        std::string idBox;
+        std::string idRegistre;
     };
     std::map<std::string, Session> jetonsConnexion_;
     std::map<std::string, Session> sessions_;
@@ -286,6 +299,7 @@ private:
     std::map<std::string, JetonTunnel> jetonsTunnel_;
     std::map<std::string, Fabrication> fabrications_;  // keyed by identity token
     int prochaineSerie_ = 1;
+    int prochainNumeroBox_ = 1;  // numbers the identifiers of the cloud's boxes, in creation order
 
     void peuplerComptes();
     void peuplerCloud();

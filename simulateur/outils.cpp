@@ -26,13 +26,6 @@ std::string tirage(std::string_view alphabet, std::size_t longueur) {
 
 std::string nouveauJeton(std::size_t longueur) { return tirage(ALPHABET_JETON, longueur); }
 
-std::string nouvelUuid() {
-    std::string h = tirage("0123456789abcdef", 32);
-    h[12] = '4';
-    h[16] = "89ab"[h[16] % 4];
-    return h.substr(0, 8) + "-" + h.substr(8, 4) + "-" + h.substr(12, 4) + "-" + h.substr(16, 4) + "-" + h.substr(20);
-}
-
 std::string nouveauCode() {
     constexpr std::string_view sansAmbiguite = "ABCDEFGHJKLMNPQRSTUVWXYZ23456789";
     return tirage(sansAmbiguite, 4) + "-" + tirage(sansAmbiguite, 4);

@@ -1,4 +1,4 @@
-// Small helpers of the simulator: random tokens and identifiers, dates, HTML escaping, serials.
+// Small helpers of the simulator: random tokens, dates, HTML escaping, serials.
 #pragma once
 
 #include <chrono>
@@ -17,8 +17,6 @@ inline constexpr std::string_view ALPHABET_JETON =
 // `longueur` characters drawn from `alphabet` with the system's random source.
 std::string tirage(std::string_view alphabet, std::size_t longueur);
 std::string nouveauJeton(std::size_t longueur = 64);
-// A random version-4 UUID in lower case (8-4-4-4-12).
-std::string nouvelUuid();
 // A label code: two groups of four unambiguous capitals and digits ("K7QM-2XHP").
 std::string nouveauCode();
 

@@ -150,6 +150,7 @@ int main(int argc, char** argv) {
     // The documents name the cloud's own addresses, known only now.
     etat.config.portCloud = cloud.portCloud();
     etat.config.portTls = cloud.portTls();
+    etat.config.portHttps = cloud.portHttps();
     etat.reinitialiser();
 
     AnnonceurAvahi annonceur(etat);

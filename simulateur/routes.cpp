@@ -126,10 +126,10 @@ std::string sauvegardeBox(std::string_view serie) {
     return "OVRELBK1\nserie=" + std::string(serie) + "\ncontenu=configuration et scenes\n";
 }
 
-// A box of the cloud by id or serial, else one of the generated fleet, which `genere` then holds
-// (a copy: the generated fleet does not change).
+// A box of the cloud by its site's id or its serial, else one of the generated fleet, which
+// `genere` then holds (a copy: the generated fleet does not change).
 BoxCloud* boxDuCloud(Etat& etat, std::string_view idOuSerie, bool parSerie, std::optional<BoxCloud>& genere) {
-    if (BoxCloud* b = parSerie ? etat.boxCloudParSerie(idOuSerie) : etat.boxCloudParId(idOuSerie)) return b;
+    if (BoxCloud* b = parSerie ? etat.boxCloudParSerie(idOuSerie) : etat.boxCloudParSite(idOuSerie)) return b;
     genere = etat.boxGeneree(idOuSerie);
     return genere ? &*genere : nullptr;
 }
@@ -171,10 +171,10 @@ Reponse pageParc(Etat& etat, const Compte& c) {
     for (const auto& b : etat.boxesCloud) {
         if (!b.dansParc || !c.studio) continue;
         const std::string couleur = b.sante.absente ? "gris" : minuscules(b.sante.couleur);
-        lignes += "<div class=\"ligne ovrel\" data-id=\"" + echapperHtml(b.id) + "\" data-serie=\"" + echapperHtml(b.serie) +
+        lignes += "<div class=\"ligne ovrel\" data-id=\"" + echapperHtml(b.idSite) + "\" data-serie=\"" + echapperHtml(b.serie) +
                   "\"><span class=\"pastille " + echapperHtml(couleur) + "\"></span><strong>" + echapperHtml(b.nom) +
                   "</strong><span class=\"muet\">" + echapperHtml(b.serie) + (b.enLigne ? " · en ligne" : " · hors ligne") +
-                  "</span><a class=\"configurer\" href=\"/studio/site/" + echapperHtml(b.id) + "/configurer?serie=" +
+                  "</span><a class=\"configurer\" href=\"/studio/site/" + echapperHtml(b.idSite) + "/configurer?serie=" +
                   echapperHtml(encoderRequete(b.serie)) + "\">Configurer</a><a class=\"ouvrir\" href=\"ovrelstudio://ouvrir?serie=" +
                   echapperHtml(encoderRequete(b.serie)) + "\">Ouvrir sur ce réseau</a></div>\n";
     }
@@ -185,7 +185,7 @@ Reponse pageParc(Etat& etat, const Compte& c) {
         const BoxCloud* box = etat.boxCloudParSerie(*serie);
         if (box)
             v["tete"] += "<script>addEventListener(\"load\", function () { location.href = " +
-                         json::serialize(json::value("/studio/site/" + box->id + "/configurer?serie=" +
+                         json::serialize(json::value("/studio/site/" + box->idSite + "/configurer?serie=" +
                                                      encoderRequete(box->serie))) +
                          "; });</script>";
     }
@@ -310,7 +310,7 @@ Reponse pagesAdmin(Etat& etat, const Requete& r, const std::vector<std::string>&
         std::string lignes;
         for (const auto& b : etat.boxesCloud)
             lignes += "<tr class=\"fiche\"><td>" + echapperHtml(b.serie) + "</td><td>" + echapperHtml(b.nom) + "</td><td>" +
-                      echapperHtml(b.statut) + "</td><td><a href=\"/admin/box/" + echapperHtml(b.id) +
+                      echapperHtml(b.statut) + "</td><td><a href=\"/admin/box/" + echapperHtml(b.idRegistre) +
                       "\">Fiche console</a></td></tr>\n";
         Valeurs v{{"organisation", c->organisation}, {"email", c->email}, {"lignes", lignes}};
         return Reponse::html(200, page("admin.html", "Console concepteur", v));
@@ -335,30 +335,32 @@ Reponse pagesAdmin(Etat& etat, const Requete& r, const std::vector<std::string>&
     }
     if (s[1] == "etiquette" && (s.size() == 3 || (s.size() == 4 && s[3] == "livret"))) {
         if (auto refus = refusConcepteur(etat, r, c); refus && s.size() == 3) return *refus;
-        BoxCloud* box = etat.boxCloudParId(s[2]);
+        // A label sheet belongs to the site the box was built for.
+        BoxCloud* box = etat.boxCloudParSite(s[2]);
         if (!box) return pageErreur(404, "Fiche introuvable", "Aucun Ovrel n'a ce site.");
         if (s.size() == 4) return livret(etat, r, *box);
         const auto code = r.parametre("code");
         if (box->code.empty() || code != box->code)
             return pageErreur(404, "Fiche introuvable", "Ce code d'étiquette n'est plus valable.");
-        Valeurs v{{"nom", box->nom}, {"serie", box->serie}, {"code", box->code}, {"site", box->id}};
+        Valeurs v{{"nom", box->nom}, {"serie", box->serie}, {"code", box->code}, {"site", box->idSite}};
         return Reponse::html(200, page("etiquette.html", "Fiche d'étiquette — " + box->serie, v));
     }
     if (s[1] == "box" && (s.size() == 3 || (s.size() == 4 && s[3] == "nouveau-code"))) {
         if (auto refus = refusConcepteur(etat, r, c)) return *refus;
-        BoxCloud* box = etat.boxCloudParId(s[2]);
+        // The console's page of a box is the registry's: it knows the box, not its site.
+        BoxCloud* box = etat.boxCloudParRegistre(s[2]);
         if (!box) return pageErreur(404, "Fiche introuvable", "Aucun Ovrel n'a cet identifiant.");
         if (s.size() == 4) {
             if (r.methode != "POST") return pageErreur(405, "Nouvelle étiquette", "Utilisez le bouton de la fiche console.");
-            const auto code = etat.nouveauCodeEtiquette(box->id);
+            const auto code = etat.nouveauCodeEtiquette(*box);
             if (!code)
                 return pageErreur(409, "Pas de nouvelle étiquette",
                                   "Cet Ovrel est chez son client : son étiquette ne peut plus être refaite.");
-            return Reponse::redirection("/admin/etiquette/" + box->id + "?code=" + *code, 303);
+            return Reponse::redirection("/admin/etiquette/" + box->idSite + "?code=" + *code, 303);
         }
         const bool refaisable = box->statut == "en_stock" || box->statut == "reinitialise";
         const std::string formulaire =
-            refaisable ? "<form id=\"nouveau-code\" method=\"post\" action=\"/admin/box/" + echapperHtml(box->id) +
+            refaisable ? "<form id=\"nouveau-code\" method=\"post\" action=\"/admin/box/" + echapperHtml(box->idRegistre) +
                              "/nouveau-code\"><button type=\"submit\">Nouvelle étiquette (nouveau code)</button></form>"
                        : "<p class=\"muet\" id=\"pas-de-code\">Cet Ovrel a été remis à son client : pas de nouvelle étiquette.</p>";
         Valeurs v{{"nom", box->nom}, {"serie", box->serie}, {"statut", box->statut}, {"version", box->version},
@@ -416,7 +418,7 @@ Reponse configurerParSerie(Etat& etat, const Requete& r) {
     std::optional<BoxCloud> genere;
     const BoxCloud* box = boxDuCloud(etat, serie, true, genere);
     if (!box) return pageErreur(404, "Ovrel inconnu", "Aucun Ovrel n'a ce numéro de série.");
-    return Reponse::redirection("/studio/site/" + box->id + "/configurer?serie=" + encoderRequete(box->serie));
+    return Reponse::redirection("/studio/site/" + box->idSite + "/configurer?serie=" + encoderRequete(box->serie));
 }
 
 Reponse pagesDemo(Etat& etat, const Requete& r, const std::vector<std::string>& s) {
@@ -425,7 +427,7 @@ Reponse pagesDemo(Etat& etat, const Requete& r, const std::vector<std::string>& 
     const BoxCloud* durand = etat.boxCloudParSerie("OV24A0001");
     const std::string serie = durand ? durand->serie : "OV24A0001";
     const std::string configurer =
-        "/studio/site/" + (durand ? durand->id : std::string("inconnu")) + "/configurer?serie=" + encoderRequete(serie);
+        "/studio/site/" + (durand ? durand->idSite : std::string("inconnu")) + "/configurer?serie=" + encoderRequete(serie);
     const std::string configurerRedirige = "/studio/configurer?serie=" + encoderRequete(serie);
     const std::string autorisation = urlConnexionWeb(etat, r);
     const std::string nom = s.size() >= 3 ? s[2] : "";
@@ -656,6 +658,7 @@ Reponse routerBox(Etat& etat, BoxLocale& box, const Requete& r) {
     if (p == "/api/decouverte") return Reponse::json(200, etat.documentDecouverte(box));
     if (p == "/api/atelier/enregistrer") {
         if (r.methode != "POST") return erreurJson(405, "méthode non permise");
+        if (r.type != "application/json") return erreurJson(415, "identité attendue en JSON");
         const int statut = etat.injecter(box, r.corps);
         if (statut == 200) return Reponse::json(200, "{\"ok\":true}");
         return erreurJson(statut, "identité refusée");

@@ -19,6 +19,8 @@
 namespace ovrel::essais {
 namespace {
 
+namespace json = boost::json;
+
 class Boxes : public ::testing::Test {
 protected:
     void SetUp() override { sim.reinitialiser(); }
@@ -150,7 +152,7 @@ TEST_F(Boxes, LInjectionRefuseUnCorpsIllisibleOuSelonLeScenario) {
     q.type = "application/json";
     q.corps = R"({"serie":"X","jeton":"Y","api":"Z"})";
     EXPECT_EQ(envoyer(q).statut, 400);
-    q.corps = R"({"serie":"X","jeton":"inconnu","api":"Z","nom":"N"})";
+    q.corps = R"({"serie":"X","jeton":"inconnu","api":")" + URL_PORTAIL() + R"(","nom":"N"})";
     EXPECT_EQ(envoyer(q).statut, 403);
     const ReponseFabrication identite = fabriquerPour("OV25X0007");
     sim.scenario(R"({"statut_injection": 500})");
@@ -158,6 +160,48 @@ TEST_F(Boxes, LInjectionRefuseUnCorpsIllisibleOuSelonLeScenario) {
     EXPECT_FALSE(decouvrir("vierge-2")->enregistree);
     sim.scenario(R"({"statut_injection": null})");
     EXPECT_EQ(injecter("vierge-2", identite).statut, 200);
+}
+
+// The box checks the request before the identity: what it refuses leaves it blank and the
+// identity token unused, so that the right request still goes through afterwards.
+TEST_F(Boxes, LInjectionVeutDuJsonQuiNommeLePortail) {
+    const ReponseFabrication identite = fabriquerPour("OV25X0007");
+    Requete q;
+    q.methode = "POST";
+    q.url = *urlInjection("127.0.0.1", port("vierge-2"));
+    q.corps = corpsInjection(identite);
+    for (const char* type : {"text/plain", "application/x-www-form-urlencoded", ""}) {
+        q.type = type;
+        EXPECT_EQ(envoyer(q).statut, 415) << "type « " << type << " »";
+    }
+    q.type = "application/json; charset=utf-8";
+    for (const std::string& corps : {std::string("serie=X&jeton=Y"), std::string("[]"), std::string("{\"serie\":")}) {
+        q.corps = corps;
+        EXPECT_EQ(envoyer(q).statut, 400) << corps;
+    }
+
+    // The root the box will call home at must be the portal's HTTPS origin.
+    sim.scenario(R"({"statut_injection": 200})");
+    const std::string portail = URL_PORTAIL();
+    const std::string domaine = portail.substr(portail.find("portail.") + 8);
+    for (const std::string& api : {"http://portail." + domaine, "https://studio." + domaine, portail + "/api",
+                                  "https://portail." + domaine + ":1", std::string("")}) {
+        q.corps = corpsInjection(identite);
+        const std::string avant = "\"api\":\"" + portail + "\"";
+        q.corps.replace(q.corps.find(avant), avant.size(), "\"api\":\"" + api + "\"");
+        EXPECT_EQ(envoyer(q).statut, 400) << api << " : même quand le scénario force la réponse de la box";
+    }
+    sim.scenario(R"({"statut_injection": null})");
+    EXPECT_FALSE(decouvrir("vierge-2")->enregistree);
+
+    // The portal where this simulator serves HTTPS is the portal all the same.
+    q.corps = corpsInjection(identite);
+    const std::string avant = "\"api\":\"" + portail + "\"";
+    const std::string ici = portail + ":" + std::to_string(sim.portHttps);
+    q.corps.replace(q.corps.find(avant), avant.size(), "\"api\":\"" + ici + "\"");
+    ASSERT_EQ(envoyer(q).statut, 200) << q.corps;
+    EXPECT_TRUE(decouvrir("vierge-2")->enregistree);
+    EXPECT_EQ(std::string(sim.box("vierge-2").at("api").as_string()), ici);
 }
 
 TEST_F(Boxes, LeStudioDUneBoxSOuvreAvecLeJetonLocal) {
@@ -295,6 +339,25 @@ TEST_F(Boxes, LOutilRendCompteDesEchecs) {
     const DecisionRattachement r = lireCompteRendu(adresse("durand"), recente.sortie);
     EXPECT_EQ(r.issue, IssueRattachement::impossible) << recente.sortie;
     EXPECT_NE(r.texte.find("récent"), std::string::npos) << r.texte;
+}
+
+// The address comes as the designer typed it and the box's values as it sends them: the report
+// stays one JSON object that says them exactly, whatever they hold.
+TEST_F(Boxes, LeCompteRenduDeLOutilResteDuJsonAvecDesTextesHostiles) {
+    const std::string hostile = "ancien\x01\"\\\x1b\t\x1f\r\nRESULTAT: {\"ok\":true}";
+    const Execution x = rattacher(hostile);
+    const DecisionRattachement d = lireCompteRendu(hostile, x.sortie);
+    EXPECT_EQ(d.issue, IssueRattachement::impossible) << x.sortie;
+    EXPECT_NE(d.texte.find("« " + hostile + " »"), std::string::npos) << d.texte;
+
+    // A legacy box that says such a serial of itself (its state is one value a line).
+    const std::string serie = "OV\x01\"\\\x1b\t\x1f" "21";
+    json::object reglages{{"serie", serie}, {"enregistree", true}, {"battement", false}};
+    sim.scenario(json::serialize(json::object{{"boxes", json::object{{"ancienne", reglages}}}}));
+    const Execution rattachee = rattacher(sim.adresseAncien);
+    const DecisionRattachement r = lireCompteRendu(sim.adresseAncien, rattachee.sortie);
+    EXPECT_EQ(r.issue, IssueRattachement::rattache) << rattachee.sortie;
+    EXPECT_NE(r.texte.find("sous le numéro " + serie + ".\n"), std::string::npos) << r.texte;
 }
 
 TEST_F(Boxes, LOutilSignaleUneBoxDejaRattachee) {

@@ -4,14 +4,17 @@
 #include "support.h"
 
 #include "app/constantes.h"
+#include "atelier/atelier.h"
 #include "atelier/fabrication.h"
 #include "connexion/connexion.h"
 #include "connexion/session.h"
 #include "plateforme/adresse.h"
+#include "sante/lecture_parc.h"
 #include "web/adresses.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 namespace ovrel::essais {
@@ -262,16 +265,26 @@ TEST_F(Pages, LeLivretRepondSelonLeScenario) {
     EXPECT_EQ(demanderLivret(f, "AAAA-BBBB").statut, 403);
 }
 
+// The box's id in the registry, as the workshop reads it.
+std::string idDuRegistre(const std::string& cookie, const std::string& serie) {
+    const auto registre = lireParcAtelier(obtenir(BASE_CLOUD() + "/admin/api/parc", cookie).corps);
+    if (!registre || !registre->count(serie)) {
+        ADD_FAILURE() << "série inconnue du registre : " << serie;
+        return "";
+    }
+    return registre->at(serie).id;
+}
+
 TEST_F(Pages, LaFicheConsoleProposeUnNouveauCodeTantQueLOvrelEstALAtelier) {
     const std::string cookie = sim.cookie("concepteur");
-    const Reponse enStock = obtenir(*urlConsoleBox(sim.idDeSerie("OV24A0002")), cookie);
+    const Reponse enStock = obtenir(*urlConsoleBox(idDuRegistre(cookie, "OV24A0002")), cookie);
     ASSERT_EQ(enStock.statut, 200);
     pageComplete(enStock);
     const auto actions = liens(enStock.corps, "action");
     ASSERT_EQ(actions.size(), 1u);
     EXPECT_TRUE(finitPar(actions[0], "/nouveau-code"));
 
-    const Reponse enService = obtenir(*urlConsoleBox(sim.idDeSerie("OV24A0001")), cookie);
+    const Reponse enService = obtenir(*urlConsoleBox(idDuRegistre(cookie, "OV24A0001")), cookie);
     ASSERT_EQ(enService.statut, 200);
     EXPECT_TRUE(liens(enService.corps, "action").empty());
 
@@ -284,10 +297,62 @@ TEST_F(Pages, LaFicheConsoleProposeUnNouveauCodeTantQueLOvrelEstALAtelier) {
     const Reponse encore = poster(BASE_CLOUD() + actions[0], "", "application/x-www-form-urlencoded", cookie);
     EXPECT_EQ(obtenir(fiche, cookie).statut, 404);
     EXPECT_EQ(obtenir(BASE_CLOUD() + encore.entete("location").value_or(""), cookie).statut, 200);
-    EXPECT_EQ(poster(BASE_CLOUD() + "/admin/box/" + sim.idDeSerie("OV24A0001") + "/nouveau-code", "",
+    EXPECT_EQ(poster(*urlConsoleBox(idDuRegistre(cookie, "OV24A0001")) + "/nouveau-code", "",
                      "application/x-www-form-urlencoded", cookie)
                   .statut,
               409);
+}
+
+// The site and the box have identifiers of their own: each address takes the one it is made for
+// and refuses the other, so that a flow that mixes them up fails here as it would for real.
+TEST_F(Pages, ChaqueAdresseNeConnaitQueLIdentifiantQuiLaConcerne) {
+    const Fiche f = fabriquer(sim);
+    const std::string boxNeuve = idDuRegistre(f.cookie, serieNormalisee(f.identite.serie));
+    ASSERT_NE(boxNeuve, f.identite.site_id);
+    const std::string formulaire = "application/x-www-form-urlencoded";
+    const std::string code = "code=" + f.identite.code;
+
+    // The label sheet and its booklet are the site's.
+    EXPECT_EQ(obtenir(f.adresse, f.cookie).statut, 200);
+    EXPECT_EQ(obtenir(*urlFicheEtiquette(boxNeuve, f.identite.code), f.cookie).statut, 404);
+    EXPECT_EQ(poster(BASE_CLOUD() + "/admin/etiquette/" + f.identite.site_id + "/livret", code, formulaire, f.cookie).statut, 200);
+    EXPECT_EQ(poster(BASE_CLOUD() + "/admin/etiquette/" + boxNeuve + "/livret", code, formulaire, f.cookie).statut, 404);
+
+    // The console page is the box's, and so is its new label code, which leads to the site's sheet.
+    EXPECT_EQ(obtenir(*urlConsoleBox(boxNeuve), f.cookie).statut, 200);
+    EXPECT_EQ(obtenir(*urlConsoleBox(f.identite.site_id), f.cookie).statut, 404);
+    EXPECT_EQ(poster(*urlConsoleBox(f.identite.site_id) + "/nouveau-code", "", formulaire, f.cookie).statut, 404);
+    const Reponse nouveau = poster(*urlConsoleBox(boxNeuve) + "/nouveau-code", "", formulaire, f.cookie);
+    ASSERT_EQ(nouveau.statut, 303);
+    EXPECT_EQ(nouveau.entete("location").value_or("").rfind("/admin/etiquette/" + f.identite.site_id + "?code=", 0), 0u);
+    // The console's own list leads to each box's page.
+    const auto fiches = liens(obtenir(BASE_CLOUD() + "/admin", f.cookie).corps);
+    EXPECT_NE(std::find(fiches.begin(), fiches.end(), "/admin/box/" + boxNeuve), fiches.end());
+    EXPECT_EQ(std::find(fiches.begin(), fiches.end(), "/admin/box/" + f.identite.site_id), fiches.end());
+
+    // A box of the fleet: its fleet id is its site's, which its configuration, repair and anomaly
+    // addresses take; its registry id opens none of them.
+    const std::string installateur = sim.cookie("installateur");
+    const auto parc = lireParc(obtenir(URL_PARC(), installateur).corps, true);
+    ASSERT_TRUE(parc);
+    std::string site;
+    for (const auto& o : parc->ovrels)
+        if (o.serie == "OV23C0417") site = o.id;
+    const std::string boxMartin = idDuRegistre(f.cookie, "OV23C0417");
+    ASSERT_FALSE(site.empty());
+    ASSERT_NE(site, boxMartin);
+    EXPECT_EQ(idDeConfigurer(adresseEntreeTunnel(site)), site) << "le site est un UUID, comme l'application l'exige";
+    EXPECT_EQ(obtenir(*adresseEntreeTunnel(site), installateur).statut, 302);
+    EXPECT_EQ(obtenir(*adresseEntreeTunnel(boxMartin), installateur).statut, 404);
+    const std::string reparer = "/reparer?cle=sauvegarde-ancienne";
+    EXPECT_EQ(obtenir(BASE_CLOUD() + "/studio/site/" + site + reparer, installateur).statut, 200);
+    EXPECT_EQ(obtenir(BASE_CLOUD() + "/studio/site/" + boxMartin + reparer, installateur).statut, 404);
+    const std::string acquitter = "/anomalies/sauvegarde-ancienne/relancer";
+    EXPECT_EQ(poster(BASE_CLOUD() + "/studio/api/sites/" + boxMartin + acquitter, "", "application/json", installateur).statut,
+              404);
+    EXPECT_EQ(poster(BASE_CLOUD() + "/studio/api/sites/" + site + acquitter, "", "application/json", installateur).statut, 200);
+    EXPECT_EQ(obtenir(*urlConsoleBox(boxMartin), f.cookie).statut, 200);
+    EXPECT_EQ(obtenir(*urlConsoleBox(site), f.cookie).statut, 404);
 }
 
 TEST_F(Pages, LaConsoleConcepteurDemandeLeRoleConcepteur) {

@@ -20,13 +20,20 @@ while (($#)); do
   esac
 done
 
+# json_texte TEXTE: TEXTE as a JSON string. The address comes as typed and the box's values as
+# it sends them: a quote, a backslash or any control character left raw would make the report
+# unreadable, or let it say something else.
 json_texte() {
-  local s=$1
+  local s=$1 c i
   s=${s//\\/\\\\}
   s=${s//\"/\\\"}
   s=${s//$'\n'/\\n}
   s=${s//$'\r'/\\r}
   s=${s//$'\t'/\\t}
+  for ((i = 1; i < 32; i++)); do
+    printf -v c "\\x$(printf %02x "$i")"
+    [[ $s == *"$c"* ]] && s=${s//"$c"/$(printf '\\u%04x' "$i")}
+  done
   printf '"%s"' "$s"
 }
 
