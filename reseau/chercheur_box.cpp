@@ -6,9 +6,11 @@ namespace ovrel {
 
 namespace {
 
-// How long a box that could not be reached is given before it is asked once more: the network's
-// caches drop a stale address one second after a box announced its new one.
+// How long a box that could not be reached is given before it is asked again, doubled at each
+// new try: the network's caches drop a stale address one second after a box announced its new
+// one, later on a loaded machine.
 constexpr std::chrono::milliseconds ATTENTE_RELANCE{1500};
+constexpr int RELANCES = 2;
 
 // The transport's own time-out: a device that takes connections and never answers. Those are not
 // asked again, so that a mute device costs one query.
@@ -40,10 +42,10 @@ void ChercheurBox::resolu(const std::string& hote, int port) {
     boxes_[box->cle()] = *box;
     relances_.erase(box->cle());
     changement();
-    interroger(*box, false);
+    interroger(*box, 0);
 }
 
-void ChercheurBox::interroger(const BoxTrouvee& box, bool relance) {
+void ChercheurBox::interroger(const BoxTrouvee& box, int essai) {
     const auto url = urlDecouverte(box.hote, box.port);
     if (!url) return;
     RequeteHttp requete;
@@ -52,16 +54,16 @@ void ChercheurBox::interroger(const BoxTrouvee& box, bool relance) {
     // The shared session would still lead a box that moved to where it was.
     requete.independante = true;
     http_.envoyer(std::move(requete), vivant_.garder([this, cle = box.cle(), generation = generation_,
-                                                      relance](ReponseHttp reponse) {
+                                                      essai](ReponseHttp reponse) {
                       if (generation != generation_) return;
                       const auto stockee = boxes_.find(cle);
                       if (stockee == boxes_.end()) return;
                       if (!reponse.corps) {
-                          if (reponse.erreur && !delaiDepasse(*reponse.erreur) && !relance)
-                              relances_[cle] = minuteries_.apres(ATTENTE_RELANCE, vivant_.garder([this, cle] {
+                          if (reponse.erreur && !delaiDepasse(*reponse.erreur) && essai < RELANCES)
+                              relances_[cle] = minuteries_.apres(ATTENTE_RELANCE * (1 << essai), vivant_.garder([this, cle, essai] {
                                   const auto encore = boxes_.find(cle);
                                   relances_.erase(cle);
-                                  if (encore != boxes_.end()) interroger(encore->second, true);
+                                  if (encore != boxes_.end()) interroger(encore->second, essai + 1);
                               }));
                           return;
                       }

@@ -41,9 +41,10 @@ private:
     void resolu(const std::string& hote, int port);
     // Asks the box who it is (3 s, name lookup included): a mute device never delays the list.
     // A box that just came back at another address may still be looked up at its old one for a
-    // second, until the network's caches take the new one: a query that could not reach it (not
-    // one left unanswered) is asked once more a moment later.
-    void interroger(const BoxTrouvee& box, bool relance);
+    // second or two, until the network's caches take the new one: a query that could not reach
+    // it (not one left unanswered) is asked again, twice at most, 1.5 s then 3 s later.
+    // `essai` counts the queries made before this one.
+    void interroger(const BoxTrouvee& box, int essai);
     void changement();
 
     Decouverte& decouverte_;

@@ -130,7 +130,7 @@ depuis=$(($(dernier_numero) + 1))
 controle POST /scenario "{\"boxes\": {\"pins\": {\"absente\": false, \"adresse\": \"$libre\"}}}" >/dev/null ||
   echec "pins ne revient pas à $libre"
 [ "$(adresse_box pins)" = "$libre:8000" ] || echec "pins n'est pas à $libre : $(adresse_box pins)"
-fin=$((SECONDS + 20))
+fin=$((SECONDS + 60))
 until bouton_present "🏠  Gîte des Pins  —  box-pins.local  (v0.82.1)"; do
   ((SECONDS < fin)) || echec "pins n'est plus à l'écran après son changement d'adresse"
   sleep 0.5

@@ -130,7 +130,7 @@ struct Monde {
         web->ajouterCookie(c, [&] { ajoute = true; });
         attendre([&] { return ajoute; });
         // A box in stock: its label can be made again, as many times as the tests need.
-        const std::string id = simulateur.idDeSerie("OV24A0002");
+        const std::string id = simulateur.idRegistreDeSerie("OV24A0002");
         const auto r = essais::poster(studio("/admin/box/" + id + "/nouveau-code"), "", "text/plain", cookie);
         const auto adresse = r.entete("location");
         if (!adresse) {

@@ -86,7 +86,7 @@ TEST(ChercheurBox, LesReponsesQuiNeViennentPasDUneBoxDuDemarrageEnCoursSontIgnor
     EXPECT_EQ(b.chercheur.boxes().size(), 1u);
 }
 
-TEST(ChercheurBox, UneBoxInjoignableEstRedemandeeUneFoisUneMuetteJamais) {
+TEST(ChercheurBox, UneBoxInjoignableEstRedemandeeDeuxFoisAuPlusUneMuetteJamais) {
     Banc b;
     b.chercheur.demarrer();
     // Just back at another address: the first query still went to the old one.
@@ -101,12 +101,18 @@ TEST(ChercheurBox, UneBoxInjoignableEstRedemandeeUneFoisUneMuetteJamais) {
     b.http.repondre(HttpFaux::reponse(200, IDENTITE));
     b.minuteries.vider();
     EXPECT_EQ(b.chercheur.boxes().at("box-bureau.local:8000").nom, "Bureau");
-    // Asked once more only: a second failure ends it, and a restart drops what waits.
+    // Asked twice more at most, 1.5 s then 3 s later; a restart drops what waits.
     b.decouverte.resoudre("autre.local", 8000);
+    for (int essai = 0; essai < 3; ++essai) {
+        b.http.repondre(HttpFaux::echec("g-io-error-quark", 39));
+        b.minuteries.avancer(3s);
+    }
+    EXPECT_EQ(b.http.requetes.size(), 6u);
+    b.decouverte.resoudre("encore.local", 8000);
     b.http.repondre(HttpFaux::echec("g-io-error-quark", 39));
     b.chercheur.demarrer();
     b.minuteries.avancer(10s);
-    EXPECT_EQ(b.http.requetes.size(), 4u);
+    EXPECT_EQ(b.http.requetes.size(), 7u);
 }
 
 }  // namespace

@@ -392,13 +392,23 @@ json::object Simulateur::box(const std::string& role) {
     return {};
 }
 
-std::string Simulateur::idDeSerie(const std::string& serie) {
-    const auto etat = controle("GET", "/etat").json();
+namespace {
+
+std::string membreDeSerie(Simulateur& sim, const std::string& serie, const char* membre) {
+    const auto etat = sim.controle("GET", "/etat").json();
     if (etat)
         for (const auto& b : etat->at("scenario").at("cloud_boxes").as_array())
-            if (b.at("serie") == serie.c_str()) return std::string(b.at("id").as_string());
+            if (b.at("serie") == serie.c_str()) return std::string(b.at(membre).as_string());
     ADD_FAILURE() << "série inconnue du cloud : " << serie;
     return "";
+}
+
+}  // namespace
+
+std::string Simulateur::idDeSerie(const std::string& serie) { return membreDeSerie(*this, serie, "id"); }
+
+std::string Simulateur::idRegistreDeSerie(const std::string& serie) {
+    return membreDeSerie(*this, serie, "id_registre");
 }
 
 json::array Simulateur::journal(std::uint64_t depuis) {

@@ -70,8 +70,10 @@ public:
     std::string cookie(const std::string& compte);
     // The box of that role, as the control endpoint lists it.
     boost::json::object box(const std::string& role);
-    // The cloud boxes of the scenario, with their ids.
+    // The site id of the cloud box with this serial (the fleet's and the label sheets' id), and
+    // its id in the cloud's registry (the console's).
     std::string idDeSerie(const std::string& serie);
+    std::string idRegistreDeSerie(const std::string& serie);
     // Journal entries numbered from `depuis`, and the number the next entry will take.
     boost::json::array journal(std::uint64_t depuis = 0);
     std::uint64_t suivantDuJournal();
