@@ -321,6 +321,17 @@ jeton_local_stocke() {
   sqlite3 "$XDG_CONFIG_HOME/ovrel-studio/preferences.sqlite" "SELECT valeur FROM preferences WHERE cle = 'jeton_local';"
 }
 
+# attendre_jeton_local [SECONDS]: waits until the application has stored a local token; prints it.
+attendre_jeton_local() {
+  local fin=$((SECONDS + ${1:-20})) jeton=""
+  until [ -n "$jeton" ]; do
+    ((SECONDS < fin)) || return 1
+    sleep 0.2
+    jeton=$(jeton_local_stocke 2>/dev/null) || true
+  done
+  echo "$jeton"
+}
+
 # preferences_ovrel: the keys of the user defaults, one a line.
 preferences_ovrel() {
   sqlite3 "$XDG_CONFIG_HOME/ovrel-studio/preferences.sqlite" 'SELECT cle FROM preferences ORDER BY cle;'

@@ -32,13 +32,7 @@ ok "Avahi trouve $(grep -c '^=;ovrel-poste;IPv4;' "$OVREL_TRAVAIL/services") box
 
 se_connecter installateur || echec "connexion de l'installateur impossible"
 attendre_ecran parc 30 || echec "l'installateur n'arrive pas au parc (écran : $(ecran_affiche))"
-fin=$((SECONDS + 20))
-jeton=""
-until [ -n "$jeton" ]; do
-  ((SECONDS < fin)) || echec "pas d'habilitation locale enregistrée : $(preferences_ovrel | tr '\n' ' ')"
-  sleep 0.2
-  jeton=$(jeton_local_stocke 2>/dev/null) || true
-done
+jeton=$(attendre_jeton_local) || echec "pas d'habilitation locale enregistrée : $(preferences_ovrel | tr '\n' ' ')"
 reponse=$(http_brut GET "http://$adresse/studio/session?jeton=$jeton") || echec "durand ne répond pas à $adresse"
 [ "$(statut_http "$reponse")" = 200 ] || echec "le studio de durand refuse le jeton enregistré : HTTP $(statut_http "$reponse")"
 attendre_requete "^[0-9]+ box:durand GET 192\\.168\\.77\\.11:8000 /studio/session\\?jeton=$jeton 200$" 10 >/dev/null ||
