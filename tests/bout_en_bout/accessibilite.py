@@ -39,8 +39,13 @@ def montres(noeud, trouves, profondeur=0):
             return
         trouves.append(noeud)
         # The web view's content answers from the web engine's own processes, through its
-        # sandbox: a question there can wait for long, and nothing a test reads is inside.
-        if noeud.getRole() not in CONTENEURS or (noeud.name or "").startswith("WebKit"):
+        # sandbox: a question there can wait for long, and nothing a test reads is inside. The
+        # view is a filler whose name changes with the page; the only filler of ours worth going
+        # through is the box screen's overlay, which keeps its class name.
+        role = noeud.getRole()
+        if role not in CONTENEURS:
+            return
+        if role == pyatspi.ROLE_FILLER and not (noeud.name or "").startswith("gtkmm__"):
             return
         for i in range(noeud.childCount):
             montres(noeud.getChildAtIndex(i), trouves, profondeur + 1)

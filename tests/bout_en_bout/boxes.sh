@@ -20,7 +20,7 @@ appuyer() {
 }
 # bouton_present TITLE: a button of exactly that name is on the window (read whole, then searched).
 bouton_present() {
-  a11y boutons >"$OVREL_TRAVAIL/boutons" 2>/dev/null && grep -qxF -- "$1" "$OVREL_TRAVAIL/boutons"
+  a11y boutons >"$OVREL_TRAVAIL/boutons" 2>"$OVREL_TRAVAIL/boutons.err" && grep -qxF -- "$1" "$OVREL_TRAVAIL/boutons"
 }
 
 attendre_ecran connexion 20 || echec "l'écran de connexion n'est pas venu au lancement (écran : $(ecran_affiche))"
@@ -110,7 +110,7 @@ appuyer "Retour" || echec "pas de bouton Retour"
 attendre_ecran box 20 || echec "Retour ne ramène pas aux Ovrels de ce réseau (écran : $(ecran_affiche))"
 fin=$((SECONDS + 30))
 until bouton_present "🏠  Gîte des Pins  —  box-pins.local  (v0.82.1)"; do
-  ((SECONDS < fin)) || echec "pins n'est pas retrouvé au retour sur l'écran"
+  ((SECONDS < fin)) || echec "pins n'est pas retrouvé au retour sur l'écran : $(tr '\n' '|' <"$OVREL_TRAVAIL/boutons") $(cat "$OVREL_TRAVAIL/boutons.err")"
   sleep 0.5
 done
 libre=${OVREL_ADRESSES_LIBRES%% *}
@@ -133,7 +133,7 @@ until [ "$(getent hosts box-pins.local | awk '{print $1}')" = "$libre" ]; do
 done
 fin=$((SECONDS + 60))
 until bouton_present "🏠  Gîte des Pins  —  box-pins.local  (v0.82.1)"; do
-  ((SECONDS < fin)) || echec "pins n'est plus à l'écran après son changement d'adresse"
+  ((SECONDS < fin)) || echec "pins n'est plus à l'écran après son changement d'adresse : $(tr '\n' '|' <"$OVREL_TRAVAIL/boutons") $(cat "$OVREL_TRAVAIL/boutons.err")"
   sleep 0.5
 done
 appuyer "Gîte des Pins" || echec "le bouton de pins ne s'appuie pas"
