@@ -2,6 +2,8 @@
 # Reads the application's widgets as assistive technologies do (AT-SPI), so that a test can say
 # what the user sees and press a button by its name.
 #
+# It reads the screen of this network's boxes and the web container's bar, nothing else.
+#
 #   accessibilite.py boutons            the names of the visible push buttons, one per line
 #   accessibilite.py appuyer TEXTE      presses the first visible push button whose name holds TEXTE
 #   accessibilite.py centre TEXTE       the screen position "x y" of the centre of the first visible
@@ -30,12 +32,30 @@ def application():
 CONTENEURS = {pyatspi.ROLE_APPLICATION, pyatspi.ROLE_FRAME, pyatspi.ROLE_PANEL, pyatspi.ROLE_FILLER}
 
 
+def ecranLu(page):
+    """Whether this screen of the window's stack is one the tests read."""
+    if page.childCount == 0:
+        return False
+    ecran = page.getChildAtIndex(0)
+    if ecran.getRole() == pyatspi.ROLE_FILLER and (ecran.name or "").startswith("gtkmm__"):
+        return True
+    if ecran.childCount == 0:
+        return False
+    barre = ecran.getChildAtIndex(0)
+    return any("Retour" in (barre.getChildAtIndex(i).name or "") for i in range(barre.childCount))
+
+
 def montres(noeud, trouves, profondeur=0):
     """Every visible widget under `noeud`, in the tree's order, lists and web content aside."""
     if noeud is None or profondeur > 60:
         return
     try:
         if not noeud.getState().contains(pyatspi.STATE_VISIBLE):
+            return
+        # Of the window's screens, only the two a test reads here are gone through: the boxes of
+        # this network (an overlay) and the web container's bar (its "Retour"). Under load each
+        # question takes a while, and the other screens hold many widgets.
+        if noeud.name == "GtkStackPage" and not ecranLu(noeud):
             return
         trouves.append(noeud)
         # The web view's content answers from the web engine's own processes, through its
