@@ -218,12 +218,16 @@ TEST(VueParcGtk, AucuneImageNeMontreUneLigneDeLAncienneListe) {
     EXPECT_TRUE(perimes.empty()) << perimes.size() << " lignes périmées à l'écran, dont « " << perimes.front() << " »";
     EXPECT_GE(nomsALEcran(*vue).size(), 3U);
 
-    // Once the main loop is idle, rows kept out of view have the new list too.
-    for (auto* etiquette : tous<Gtk::Label>(*vue)) {
-        if (etiquette->has_css_class("ovrel-ligne-nom")) {
-            EXPECT_NE(etiquette->get_text().raw().find("(nouvelle)"), std::string::npos) << etiquette->get_text();
-        }
-    }
+    // Once the main loop has been idle, rows kept out of view have the new list too.
+    const auto anciennes = [&] {
+        std::vector<std::string> noms;
+        for (auto* etiquette : tous<Gtk::Label>(*vue))
+            if (etiquette->has_css_class("ovrel-ligne-nom") &&
+                etiquette->get_text().raw().find("(nouvelle)") == std::string::npos)
+                noms.push_back(etiquette->get_text());
+        return noms;
+    };
+    EXPECT_TRUE(attendre([&] { return anciennes().empty(); })) << anciennes().size() << " lignes gardent l'ancien nom";
     fenetre.unset_child();
 }
 
