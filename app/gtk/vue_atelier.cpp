@@ -2,6 +2,7 @@
 
 #include "app/constantes.h"
 #include "app/gtk/fenetre_ovrel.h"
+#include "app/gtk/vue_parc.h"
 
 #include <initializer_list>
 
@@ -101,14 +102,7 @@ void VueAtelier::afficherListe(const std::vector<LigneAtelier>& lignes) {
         auto* texte = Gtk::make_managed<Gtk::Label>(ligne.texte);
         texte->add_css_class("ovrel-atelier-ligne");
         texte->set_valign(Gtk::Align::CENTER);
-        Pango::AttrList attributs;
-        auto avant = Pango::Attribute::create_attr_foreground(static_cast<guint16>(ligne.couleur.rouge * 65535),
-                                                              static_cast<guint16>(ligne.couleur.vert * 65535),
-                                                              static_cast<guint16>(ligne.couleur.bleu * 65535));
-        auto alpha = Pango::Attribute::create_attr_foreground_alpha(static_cast<guint16>(ligne.couleur.alpha * 65535));
-        attributs.insert(avant);
-        attributs.insert(alpha);
-        texte->set_attributes(attributs);
+        colorer(*texte, ligne.couleur);
         rangee->append(*texte);
         if (ligne.geste != GesteAtelier::aucun) {
             const bool fabriquer = ligne.geste == GesteAtelier::fabriquer;

@@ -17,16 +17,6 @@ constexpr std::string_view CLASSE_PASTILLE = "ovrel-pastille-";
 
 guint16 canal(double valeur) { return static_cast<guint16>(std::lround(std::clamp(valeur, 0.0, 1.0) * 65535.0)); }
 
-// A label's colour, alpha included, as text attributes: they win over the style sheet and cost
-// nothing to change each second.
-void colorer(Gtk::Label& etiquette, const Couleur& couleur) {
-    Pango::AttrList attributs;
-    auto avant = Pango::Attribute::create_attr_foreground(canal(couleur.rouge), canal(couleur.vert), canal(couleur.bleu));
-    auto alpha = Pango::Attribute::create_attr_foreground_alpha(canal(couleur.alpha));
-    attributs.insert(avant);
-    attributs.insert(alpha);
-    etiquette.set_attributes(attributs);
-}
 
 Couleur avecAlpha(Couleur couleur, double alpha) {
     couleur.alpha = alpha;
@@ -62,6 +52,15 @@ Gtk::Box* ressort() {
 }
 
 }  // namespace
+
+void colorer(Gtk::Label& etiquette, const Couleur& couleur) {
+    Pango::AttrList attributs;
+    auto avant = Pango::Attribute::create_attr_foreground(canal(couleur.rouge), canal(couleur.vert), canal(couleur.bleu));
+    auto alpha = Pango::Attribute::create_attr_foreground_alpha(canal(couleur.alpha));
+    attributs.insert(avant);
+    attributs.insert(alpha);
+    etiquette.set_attributes(attributs);
+}
 
 // Two rows that look the same apart from their seen label.
 static bool memeContenu(const LigneParcModele& a, const LigneParcModele& b) {

@@ -53,6 +53,10 @@ private:
 // The style sheet of the fleet screen (badge borders per colour included).
 std::string feuilleDeStyleParc();
 
+// A label's colour, alpha included, as text attributes: they win over the style sheet and cost
+// nothing to change each second.
+void colorer(Gtk::Label& etiquette, const Couleur& couleur);
+
 class LigneParcGtk;
 
 class VueParc final : public Gtk::Box, public EcranParc {
