@@ -13,6 +13,9 @@ struct Configuration {
     std::optional<std::string> urlStudio;
     // OVREL_PROJET: the designer's project folder.
     std::optional<std::filesystem::path> projet;
+    // The application's own resource folder, where an installation may ship a project folder;
+    // looked at before OVREL_PROJET.
+    std::optional<std::filesystem::path> ressources;
 };
 
 }  // namespace ovrel

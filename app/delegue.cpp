@@ -21,10 +21,11 @@ constexpr const char* SCRIPT_AVANT_DE_QUITTER = "window.ovrelAvantDeQuitter ? wi
 constexpr std::chrono::milliseconds ATTENTE_AVANT_DE_QUITTER{700};
 
 // The menu actions this object carries out; each flow adds its own as it arrives.
-constexpr std::array<std::string_view, 12> ACTIONS = {
-    "verifierMiseAJourManuelle", "deconnexion",         "actionRetour",    "actionConnexionOvrel",
-    "actionParc",                "recharger",           "actionParcHorsLigne", "ouvrirStudioWeb",
-    "actionActualiserParc",      "montrerBoxLocales",   "ouvrirConsole",   "actionActualiser"};
+constexpr std::array<std::string_view, 16> ACTIONS = {
+    "verifierMiseAJourManuelle", "deconnexion",           "actionRetour",        "actionConnexionOvrel",
+    "actionParc",                "recharger",             "actionParcHorsLigne", "ouvrirStudioWeb",
+    "actionActualiserParc",      "montrerBoxLocales",     "ouvrirConsole",       "actionActualiser",
+    "montrerAtelier",            "fabriquerBoxAction",    "refaireEtiquetteAction", "rattacherAncienAction"};
 }  // namespace
 
 Delegue::Delegue(PortsDelegue p, Configuration configuration)

@@ -16,6 +16,7 @@
 #include "app/configuration.h"
 #include "atelier/atelier.h"
 #include "atelier/ecran_atelier.h"
+#include "atelier/journal_atelier.h"
 #include "connexion/documents.h"
 #include "connexion/session.h"
 #include "connexion/sessions_navigateur.h"
@@ -27,6 +28,7 @@
 #include "plateforme/http.h"
 #include "plateforme/minuteries.h"
 #include "plateforme/preferences.h"
+#include "plateforme/processus.h"
 #include "plateforme/session_navigateur.h"
 #include "plateforme/systeme.h"
 #include "plateforme/vivant.h"
@@ -39,6 +41,7 @@
 #include "web/telechargements.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -64,6 +67,8 @@ struct PortsDelegue {
     Decouverte& decouverte;
     EcranBox& ecranBox;
     EcranAtelier& ecranAtelier;
+    JournalAtelier& journalAtelier;
+    Processus& processus;
 };
 
 // The answer to a quit request.
@@ -124,6 +129,28 @@ public:
     void chargerRegistreAtelier();
     // The workshop list, from the discovery table and the last registry read.
     void majListeAtelier();
+    // A row's "Fabriquer" (the box's table key): builds that box, when it is still on this network.
+    void fabriquerBoxAction(const std::string& cle);
+    // Builds a blank box: the cloud creates its identity, the box receives it, and its label sheet
+    // opens in the web container (Retour leads to the workshop). Only one build runs at a time: a
+    // second one only beeps. Every failure ends in an alert, with the workshop usable again.
+    void fabriquerBox(const BoxTrouvee& box);
+    bool fabricationEnCours() const { return fabricationEnCours_; }
+    // A row's "Refaire l'étiquette" (the box's table key): after a confirmation, the box's console
+    // page, where a new label code is issued; the box itself is not contacted.
+    void refaireEtiquetteAction(const std::string& cle);
+    // The designer's project folder: the first valid one among the application's resources,
+    // OVREL_PROJET and the stored choice.
+    std::optional<std::filesystem::path> racineChantier() const;
+    // Asks the user for the project folder, stores the choice (valid or not), then looks again.
+    std::optional<std::filesystem::path> demanderRacineChantier();
+    // "Rattacher cet Ovrel": the address typed, the project folder, a confirmation, then the tool.
+    void rattacherAncienAction();
+    // Runs the project's attach tool for the box at `adresse`, its output live in the log window.
+    void lancerRattachement(const std::string& adresse, const std::filesystem::path& projet);
+    // Reads the tool's report from its whole output: an alert, or the build of the box it upgraded.
+    void finRattachement(const std::string& adresse, const std::string& sortie);
+    bool rattachementEnCours() const { return rattachementEnCours_; }
     // The studio's fleet page in the web container (the back control has nowhere to lead),
     // unless the label-sheet guard keeps the page.
     void montrerMesOvrels();
@@ -370,6 +397,10 @@ private:
     void appliquerLeCacheSiVide();
     // Whether the window shows the web container with an unsecured label sheet in it.
     bool ficheALEcran() const;
+    // The end of a build, whatever its outcome: the next one may start.
+    void terminerFabrication();
+    // The workshop's progress line: the build's when one runs, else the attach's, else nothing.
+    void majEtiquetteAtelier();
 
     PortsDelegue ports_;
     const Configuration configuration_;
@@ -434,6 +465,12 @@ private:
     std::vector<std::string> clesAffichees_;
     // The last registry read, by normalised serial; emptied at sign-out.
     std::map<std::string, FicheRegistre> registreAtelier_;
+    // A build runs (from its start to its last step, whatever the outcome), and its progress line.
+    bool fabricationEnCours_ = false;
+    std::string etiquetteFabrication_;
+    // The attach tool runs, and its progress line.
+    bool rattachementEnCours_ = false;
+    std::string etiquetteRattachement_;
     bool majListeParcPrevue_ = false;
 
     Vivant vivant_;

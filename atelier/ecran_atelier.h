@@ -23,6 +23,8 @@ public:
     // The legacy box's address field.
     virtual std::string adresseAncien() const = 0;
     virtual void ecrireAdresseAncien(const std::string& adresse) = 0;
+    // The attach button: disabled while the tool runs.
+    virtual void activerRattacher(bool actif) = 0;
 };
 
 }  // namespace ovrel

@@ -13,6 +13,9 @@
 namespace ovrel {
 
 inline constexpr std::string_view OUTIL_RATTACHEMENT = "outils/rattacher-ovrel.sh";
+// User defaults: the last address attached (it pre-fills the field) and the folder last picked.
+inline constexpr std::string_view CLE_ADRESSE_ANCIEN = "adresse_ancien";
+inline constexpr std::string_view CLE_RACINE_CHANTIER = "racine_chantier";
 inline constexpr std::string_view FICHIER_VERSION_PROJET = "serveur/VERSION";
 
 // A project folder holds both the attach tool and the version file of the box software it

@@ -1,6 +1,7 @@
 #include "app/gtk/fenetre_ovrel.h"
 
 #include "app/constantes.h"
+#include "app/gtk/fenetre_journal.h"
 #include "plateforme/gtk/ecrans_gtk.h"
 
 #include <charconv>
@@ -46,7 +47,7 @@ std::string feuilleDeStyleOvrel() {
            ".ovrel-connexion { padding: 6px 20px; font-size: 14px; border-radius: 7px; }\n"
            ".ovrel-explication { font-size: 11.5px; color: " + css(TEXTE_MUET) + "; }\n"
            "button.ovrel-hors-ligne { color: " + css(TEINTE_HORS_LIGNE) + "; }\n"
-           ".ovrel-barre-web { background-color: " + css(FOND_BARRE_WEB) + "; }\n" + feuilleDeStyleParc() + feuilleDeStyleBox() + feuilleDeStyleAtelier();
+           ".ovrel-barre-web { background-color: " + css(FOND_BARRE_WEB) + "; }\n" + feuilleDeStyleParc() + feuilleDeStyleBox() + feuilleDeStyleAtelier() + feuilleDeStyleJournal();
 }
 
 void installerStyleOvrel() {

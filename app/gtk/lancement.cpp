@@ -3,6 +3,7 @@
 #include "app/constantes.h"
 #include "app/gtk/menu_ovrel.h"
 #include "app/gtk/rendu.h"
+#include "atelier/rattachement.h"
 #include "plateforme/adresse.h"
 #include "plateforme/avahi/decouverte_avahi.h"
 #include "plateforme/preferences_memoire.h"
@@ -44,6 +45,7 @@ Configuration lireConfiguration() {
     Configuration configuration;
     if (const char* url = g_getenv("OVREL_STUDIO_URL")) configuration.urlStudio = url;
     if (const char* projet = g_getenv("OVREL_PROJET")) configuration.projet = projet;
+    configuration.ressources = std::filesystem::path(OVREL_DOSSIER_RESSOURCES);
     return configuration;
 }
 }  // namespace
@@ -60,6 +62,7 @@ void LancementOvrelStudio::demarrer() {
     minuteries_ = std::make_unique<MinuteriesGlib>();
     navigateur_ = std::make_unique<NavigateurGio>();
     decouverte_ = std::make_unique<DecouverteAvahi>();
+    processus_ = std::make_unique<ProcessusGio>();
 
     // The identity is dark: the menu bar and the dialogs follow it.
     if (auto reglages = Gtk::Settings::get_default()) reglages->property_gtk_application_prefer_dark_theme() = true;
@@ -67,7 +70,7 @@ void LancementOvrelStudio::demarrer() {
 
     delegue_ = std::make_unique<Delegue>(
         PortsDelegue{*http_, *preferences_, horloge_, *minuteries_, dialogues_, ecrans_, *systeme_, *navigateur_,
-                     ecranParc_, *decouverte_, ecranBox_, ecranAtelier_},
+                     ecranParc_, *decouverte_, ecranBox_, ecranAtelier_, journalAtelier_, *processus_},
         configuration);
 
     construireMenu();
@@ -151,10 +154,14 @@ void LancementOvrelStudio::arreter() {
     if (delaiVueWeb_ != 0) g_source_remove(std::exchange(delaiVueWeb_, 0));
     // The application object first: it holds the ports and cancels its timers on the way out.
     delegue_.reset();
+    // Its children stop with it: nobody would read what they write.
+    processus_.reset();
     navigateur_.reset();
     ecrans_.detacher();
     dialogues_.definirFenetre(nullptr);
     aPropos_.reset();
+    journalAtelier_.detruire();
+    journalAtelier_.definirParent(nullptr);
     fenetre_.reset();
     web_.reset();
     http_.reset();
@@ -173,6 +180,17 @@ void LancementOvrelStudio::ajouterActionDelegue(const std::string& nom, std::fun
     auto action = Gio::SimpleAction::create(nom);
     action->signal_activate().connect([this, faire = std::move(faire)](const Glib::VariantBase&) {
         if (delegue_) faire();
+    });
+    application_->add_action(action);
+    actionsDelegue_[nom] = action;
+}
+
+void LancementOvrelStudio::ajouterActionDelegueTexte(const std::string& nom,
+                                                     std::function<void(const std::string&)> faire) {
+    auto action = Gio::SimpleAction::create(nom, Glib::VARIANT_TYPE_STRING);
+    action->signal_activate().connect([this, faire = std::move(faire)](const Glib::VariantBase& parametre) {
+        if (!delegue_ || !parametre.is_of_type(Glib::VARIANT_TYPE_STRING)) return;
+        faire(Glib::VariantBase::cast_dynamic<Glib::Variant<Glib::ustring>>(parametre).get());
     });
     application_->add_action(action);
     actionsDelegue_[nom] = action;
@@ -210,7 +228,12 @@ void LancementOvrelStudio::construireMenu() {
     ajouterActionDelegue("montrerBoxLocales", [this] { delegue_->montrerBoxLocales(); });
     ajouterActionDelegue("ouvrirConsole", [this] { delegue_->ouvrirConsole(); });
     ajouterActionDelegue("actionActualiser", [this] { delegue_->actionActualiser(); });
-    ajouterActionDelegue("montrerAtelier", [] {});
+    ajouterActionDelegue("montrerAtelier", [this] { delegue_->montrerAtelier(); });
+    // The workshop rows' buttons, with their box's table key; the attach of a legacy box.
+    ajouterActionDelegueTexte("fabriquerBoxAction", [this](const std::string& cle) { delegue_->fabriquerBoxAction(cle); });
+    ajouterActionDelegueTexte("refaireEtiquetteAction",
+                              [this](const std::string& cle) { delegue_->refaireEtiquetteAction(cle); });
+    ajouterActionDelegue("rattacherAncienAction", [this] { delegue_->rattacherAncienAction(); });
 
     // "Fenêtre"
     ajouterAction("reduire", [this] { miniaturiser(); });
@@ -257,7 +280,13 @@ void LancementOvrelStudio::construireFenetre() {
     VueAtelier& atelier = fenetre_->vueAtelier();
     atelier.boutonActualiser().set_action_name("app.actionActualiser");
     atelier.boutonConsole().set_action_name("app.ouvrirConsole");
+    atelier.surRattacher = [this] {
+        if (delegue_) delegue_->rattacherAncienAction();
+    };
+    // The last address attached, as the user left it.
+    atelier.ecrireAdresseAncien(preferences_->texte(CLE_ADRESSE_ANCIEN).value_or(""));
     ecranAtelier_.attacher(&atelier);
+    journalAtelier_.definirParent(fenetre_.get());
 
     ecrans_.attacher(*fenetre_, fenetre_->pile(), &fenetre_->etiquetteHabilitation());
     ecrans_.surChangement([this](Ecran ecran) {

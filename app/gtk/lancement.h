@@ -4,9 +4,11 @@
 #pragma once
 
 #include "app/delegue.h"
+#include "app/gtk/fenetre_journal.h"
 #include "app/gtk/fenetre_ovrel.h"
 #include "plateforme/glib/minuteries_glib.h"
 #include "plateforme/glib/navigateur_gio.h"
+#include "plateforme/glib/processus_gio.h"
 #include "plateforme/glib/systeme_linux.h"
 #include "plateforme/gtk/dialogues_gtk.h"
 #include "plateforme/gtk/ecrans_gtk.h"
@@ -58,6 +60,8 @@ private:
     void creerVueWeb();
     void ajouterAction(const std::string& nom, std::function<void()> faire);
     void ajouterActionDelegue(const std::string& nom, std::function<void()> faire);
+    // An action of the application object that takes a text (a box's table key).
+    void ajouterActionDelegueTexte(const std::string& nom, std::function<void(const std::string&)> faire);
     // Enables each action of the application object as it says (GTK has no hook before a menu
     // opens: this runs at each change of screen or of address).
     void validerMenu();
@@ -85,6 +89,8 @@ private:
     EcranParcGtk ecranParc_;
     EcranBoxGtk ecranBox_;
     EcranAtelierGtk ecranAtelier_;
+    JournalAtelierGtk journalAtelier_;
+    std::unique_ptr<ProcessusGio> processus_;
     std::unique_ptr<Decouverte> decouverte_;
     std::unique_ptr<VueWebWebKit> web_;
     std::unique_ptr<FenetreOvrel> fenetre_;

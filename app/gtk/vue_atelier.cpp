@@ -45,6 +45,11 @@ VueAtelier::VueAtelier() : Gtk::Box(Gtk::Orientation::VERTICAL) {
     actualiser_.set_label("Actualiser la recherche");
     espace(espace10_, 10);
     etiquette_.add_css_class("ovrel-atelier-etiquette");
+    roue_.set_visible(false);
+    gtk_accessible_update_property(GTK_ACCESSIBLE(roue_.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL, "Opération en cours",
+                                   -1);
+    ligneEtiquette_.append(roue_);
+    ligneEtiquette_.append(etiquette_);
     espace(espace16b_, 16);
     ancien_.set_text("———  un Ovrel ancien, qui ne s'annonce pas sur le réseau  ———");
     ancien_.add_css_class("ovrel-atelier-ancien");
@@ -68,12 +73,18 @@ VueAtelier::VueAtelier() : Gtk::Box(Gtk::Orientation::VERTICAL) {
                                    "Adresse de l'Ovrel ancien", -1);
     rattacher_.set_label("Rattacher cet Ovrel");
     rattacher_.add_css_class("ovrel-atelier-rattacher");
+    rattacher_.signal_clicked().connect([this] {
+        if (surRattacher) surRattacher();
+    });
+    champAncien_.signal_activate().connect([this] {
+        if (surRattacher && rattacher_.get_sensitive()) surRattacher();
+    });
     espace(espace12_, 12);
     console_.set_label("Ouvrir la console web (parc, licences…)");
     espace(espace12b_, 12);
 
     for (Gtk::Widget* w : std::initializer_list<Gtk::Widget*>{
-             &marque_, &titre_, &explication_, &espace16_, &liste_, &espace4_, &actualiser_, &espace10_, &etiquette_,
+             &marque_, &titre_, &explication_, &espace16_, &liste_, &espace4_, &actualiser_, &espace10_, &ligneEtiquette_,
              &espace16b_, &ancien_, &espace2_, &explicationAncien_, &espace4b_, &champAncien_, &rattacher_, &espace12_,
              &console_, &espace12b_}) {
         w->set_halign(Gtk::Align::CENTER);
@@ -86,6 +97,12 @@ VueAtelier::VueAtelier() : Gtk::Box(Gtk::Orientation::VERTICAL) {
     pile_.set_margin_bottom(20);
     append(pile_);
     afficherListe({});
+}
+
+void VueAtelier::ecrireEtiquette(const std::string& texte) {
+    etiquette_.set_text(texte);
+    roue_.set_visible(!texte.empty());
+    roue_.set_spinning(!texte.empty());
 }
 
 void VueAtelier::afficherListe(const std::vector<LigneAtelier>& lignes) {
@@ -110,9 +127,12 @@ void VueAtelier::afficherListe(const std::vector<LigneAtelier>& lignes) {
                 std::string(fabriquer ? TITRE_BOUTON_FABRIQUER : TITRE_BOUTON_REFAIRE_ETIQUETTE));
             bouton->set_valign(Gtk::Align::CENTER);
             if (!fabriquer) bouton->set_tooltip_text(std::string(BULLE_REFAIRE_ETIQUETTE));
-            bouton->signal_clicked().connect([this, cle = ligne.cle, geste = ligne.geste] {
-                if (surGeste) surGeste(cle, geste);
-            });
+            // The box is found again by its table key when the button is pressed: a row built
+            // before the box left this network does nothing.
+            bouton->set_action_name(fabriquer ? ACTION_FABRIQUER : ACTION_REFAIRE_ETIQUETTE);
+            bouton->set_action_target_value(Glib::Variant<Glib::ustring>::create(ligne.cle));
+            gtk_accessible_update_property(GTK_ACCESSIBLE(bouton->gobj()), GTK_ACCESSIBLE_PROPERTY_DESCRIPTION,
+                                           ligne.texte.c_str(), -1);
             rangee->append(*bouton);
         }
         liste_.append(*rangee);

@@ -19,8 +19,13 @@ class VueAtelier final : public Gtk::Box, public EcranAtelier {
 public:
     VueAtelier();
 
-    // A row's gesture button: the box's table key and its gesture.
-    std::function<void(const std::string& cle, GesteAtelier geste)> surGeste;
+    // A row's gesture button activates the application action of its gesture
+    // ("app.fabriquerBoxAction" or "app.refaireEtiquetteAction") with the box's table key.
+    static constexpr const char* ACTION_FABRIQUER = "app.fabriquerBoxAction";
+    static constexpr const char* ACTION_REFAIRE_ETIQUETTE = "app.refaireEtiquetteAction";
+
+    // "Rattacher cet Ovrel", or Return in the address field.
+    std::function<void()> surRattacher;
 
     Gtk::Button& boutonActualiser() { return actualiser_; }
     Gtk::Button& boutonRattacher() { return rattacher_; }
@@ -29,9 +34,14 @@ public:
     // EcranAtelier
     bool construit() const override { return true; }
     void afficherListe(const std::vector<LigneAtelier>& lignes) override;
-    void ecrireEtiquette(const std::string& texte) override { etiquette_.set_text(texte); }
+    // A spinner turns beside the progress line while it shows something.
+    void ecrireEtiquette(const std::string& texte) override;
     std::string adresseAncien() const override { return champAncien_.get_text(); }
     void ecrireAdresseAncien(const std::string& adresse) override { champAncien_.set_text(adresse); }
+    void activerRattacher(bool actif) override { rattacher_.set_sensitive(actif); }
+    const Gtk::Label& etiquette() const { return etiquette_; }
+    const Gtk::Spinner& roue() const { return roue_; }
+    const Gtk::Box& liste() const { return liste_; }
 
 private:
     Gtk::Box pile_{Gtk::Orientation::VERTICAL, 9};
@@ -43,6 +53,8 @@ private:
     Gtk::Box espace4_;
     Gtk::Button actualiser_;
     Gtk::Box espace10_;
+    Gtk::Box ligneEtiquette_{Gtk::Orientation::HORIZONTAL, 8};
+    Gtk::Spinner roue_;
     Gtk::Label etiquette_;
     Gtk::Box espace16b_;
     Gtk::Label ancien_;
@@ -70,6 +82,9 @@ public:
     std::string adresseAncien() const override { return vue_ ? vue_->adresseAncien() : std::string(); }
     void ecrireAdresseAncien(const std::string& adresse) override {
         if (vue_) vue_->ecrireAdresseAncien(adresse);
+    }
+    void activerRattacher(bool actif) override {
+        if (vue_) vue_->activerRattacher(actif);
     }
 
 private:

@@ -11,8 +11,10 @@
 #include "tests/faux/ecran_parc_faux.h"
 #include "tests/faux/ecrans_faux.h"
 #include "tests/faux/http_faux.h"
+#include "tests/faux/journal_atelier_faux.h"
 #include "tests/faux/minuteries_faux.h"
 #include "tests/faux/navigateur_faux.h"
+#include "tests/faux/processus_faux.h"
 #include "tests/faux/systeme_faux.h"
 #include "tests/faux/vue_web_faux.h"
 
@@ -48,9 +50,20 @@ struct BancDelegue {
     DecouverteFaux decouverte;
     EcranBoxFaux ecranBox;
     EcranAtelierFaux ecranAtelier;
-    std::unique_ptr<Delegue> delegue = std::make_unique<Delegue>(
-        PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc, decouverte, ecranBox, ecranAtelier},
-        Configuration{});
+    JournalAtelierFaux journalAtelier;
+    ProcessusFaux processus{minuteries};
+    std::unique_ptr<Delegue> delegue = std::make_unique<Delegue>(ports(), Configuration{});
+
+    PortsDelegue ports() {
+        return {http,       preferences, horloge,   minuteries,   dialogues,    ecrans,         systeme,
+                navigateur, ecranParc,   decouverte, ecranBox,    ecranAtelier, journalAtelier, processus};
+    }
+    // The application object made again, told `configuration` at start, its view attached.
+    void refaireDelegue(Configuration configuration) {
+        delegue.reset();
+        delegue = std::make_unique<Delegue>(ports(), std::move(configuration));
+        delegue->attacherVueWeb(&vue);
+    }
 
     BancDelegue() { delegue->attacherVueWeb(&vue); }
 

@@ -16,11 +16,13 @@ public:
     void ecrireEtiquette(const std::string& t) override { etiquette = t; }
     std::string adresseAncien() const override { return ancien; }
     void ecrireAdresseAncien(const std::string& a) override { ancien = a; }
+    void activerRattacher(bool actif) override { rattacherActif = actif; }
 
     bool estConstruit = true;
     std::optional<std::vector<LigneAtelier>> lignes;
     std::string etiquette;
     std::string ancien;
+    bool rattacherActif = true;
 };
 
 }  // namespace ovrel

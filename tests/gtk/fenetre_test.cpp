@@ -1,5 +1,7 @@
 // The window, its five screens and the screens port over its stack, under a real display.
+#include "app/gtk/fenetre_journal.h"
 #include "app/gtk/fenetre_ovrel.h"
+#include "app/gtk/vue_atelier.h"
 #include "app/gtk/menu_ovrel.h"
 #include "plateforme/gtk/ecrans_gtk.h"
 #include "tests/gtk/outils_gtk.h"
@@ -163,6 +165,67 @@ TEST(MenuOvrel, RaccourcisAvecControle) {
     EXPECT_EQ(application->get_accels_for_action("app.reduire"), Liste{"<Control>m"});
     EXPECT_TRUE(application->get_accels_for_action("app.ouvrirConsole").empty());
     EXPECT_TRUE(application->get_accels_for_action("app.verifierMiseAJourManuelle").empty());
+}
+
+}  // namespace
+}  // namespace ovrel
+
+namespace ovrel {
+namespace {
+
+// The workshop's rows hand their box's table key to the application action of their gesture.
+TEST(VueAtelierGtk, LesBoutonsDesLignesPortentLeurGesteEtLaCleDeLeurBox) {
+    VueAtelier vue;
+    auto ligne = [](std::string cle, GesteAtelier geste) {
+        LigneAtelier l;
+        l.cle = std::move(cle);
+        l.texte = "Ovrel " + l.cle;
+        l.geste = geste;
+        return l;
+    };
+    vue.afficherListe({ligne("a:8000", GesteAtelier::fabriquer), ligne("b:8000", GesteAtelier::refaireEtiquette),
+                       ligne("c:8000", GesteAtelier::aucun)});
+    std::vector<std::pair<std::string, std::string>> boutons;
+    for (auto* rangee = vue.liste().get_first_child(); rangee; rangee = rangee->get_next_sibling())
+        for (auto* enfant = rangee->get_first_child(); enfant; enfant = enfant->get_next_sibling())
+            if (auto* bouton = dynamic_cast<const Gtk::Button*>(enfant))
+                boutons.emplace_back(bouton->get_action_name(),
+                                     Glib::VariantBase::cast_dynamic<Glib::Variant<Glib::ustring>>(
+                                         bouton->get_action_target_value())
+                                         .get());
+    EXPECT_EQ(boutons, (std::vector<std::pair<std::string, std::string>>{
+                           {"app.fabriquerBoxAction", "a:8000"}, {"app.refaireEtiquetteAction", "b:8000"}}));
+
+    // The spinner turns while a progress line shows.
+    vue.ecrireEtiquette("Fabrication de l'Ovrel e3b0 en cours…");
+    EXPECT_TRUE(vue.roue().get_visible() && vue.roue().get_spinning());
+    vue.ecrireEtiquette("");
+    EXPECT_FALSE(vue.roue().get_visible());
+}
+
+TEST(JournalAtelierGtk, FaiteAuPremierUsageViderALOuvertureCacheeALaFermeture) {
+    JournalAtelierGtk journal;
+    journal.ecrire("perdu");
+    EXPECT_EQ(journal.fenetre(), nullptr);
+    journal.ouvrir("Rattachement de 192.168.0.67");
+    FenetreJournal* fenetre = journal.fenetre();
+    ASSERT_NE(fenetre, nullptr);
+    int largeur = 0, hauteur = 0;
+    fenetre->get_default_size(largeur, hauteur);
+    EXPECT_EQ(std::make_pair(largeur, hauteur), std::make_pair(780, 460));
+    journal.ecrire("Mise à jour…\n");
+    journal.ecrire("RESULTAT: {}");
+    EXPECT_EQ(fenetre->texte(), "Mise à jour…\nRESULTAT: {}");
+    ASSERT_TRUE(essais::attendre([&] { return fenetre->get_visible(); }));
+
+    fenetre->close();
+    EXPECT_FALSE(fenetre->get_visible());
+    journal.ouvrir("Rattachement de box-ancienne.local");
+    EXPECT_EQ(journal.fenetre(), fenetre);
+    EXPECT_EQ(std::string(fenetre->get_title()), "Rattachement de box-ancienne.local");
+    EXPECT_EQ(fenetre->texte(), "");
+    EXPECT_TRUE(fenetre->get_visible());
+    journal.detruire();
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include "tests/faux/decouverte_faux.h"
 #include "tests/faux/dialogues_faux.h"
 #include "tests/faux/ecran_atelier_faux.h"
+#include "tests/faux/journal_atelier_faux.h"
+#include "tests/faux/processus_faux.h"
 #include "tests/faux/ecran_box_faux.h"
 #include "tests/faux/ecran_parc_faux.h"
 #include "tests/faux/ecrans_faux.h"
@@ -53,6 +55,8 @@ struct Monde {
     DecouverteFaux decouverte;
     EcranBoxFaux ecranBox;
     EcranAtelierFaux ecranAtelier;
+    JournalAtelierFaux journalAtelier;
+    ProcessusFaux processus{minuteries};
     essais::DossierTemporaire dossier;
     Gtk::Window fenetre;
     std::unique_ptr<VueWebWebKit> web;
@@ -60,7 +64,7 @@ struct Monde {
     int chargementsFinis = 0;
 
     Monde() {
-        etablirConfiguration(Configuration{simulateur.base() + "/studio", std::nullopt});
+        etablirConfiguration(Configuration{simulateur.base() + "/studio", std::nullopt, std::nullopt});
         web = std::make_unique<VueWebWebKit>(VueWebWebKit::Dossiers{dossier.chemin() / "d", dossier.chemin() / "c"},
                                              std::string(AGENT_UTILISATEUR));
         const char* directs[] = {"localhost", "127.0.0.1", nullptr};
@@ -73,7 +77,7 @@ struct Monde {
         fenetre.set_child(*Glib::wrap(web->widget()));
         fenetre.present();
         delegue = std::make_unique<Delegue>(
-            PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc, decouverte, ecranBox, ecranAtelier}, Configuration{});
+            PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc, decouverte, ecranBox, ecranAtelier, journalAtelier, processus}, Configuration{});
         delegue->attacherVueWeb(web.get());
         ecrans.ecran = Ecran::web;
     }

@@ -13,6 +13,8 @@
 #include "tests/faux/decouverte_faux.h"
 #include "tests/faux/dialogues_faux.h"
 #include "tests/faux/ecran_atelier_faux.h"
+#include "tests/faux/journal_atelier_faux.h"
+#include "tests/faux/processus_faux.h"
 #include "tests/faux/ecran_box_faux.h"
 #include "tests/faux/ecrans_faux.h"
 #include "tests/faux/http_faux.h"
@@ -76,7 +78,7 @@ int capturer(Gtk::Widget& widget, const std::filesystem::path& fichier, const Co
 
 TEST(VueParcGtk, LeParcDuSimulateurSAfficheSeDeplieEtSeFiltre) {
     auto& simulateur = essais::Simulateur::instance();
-    etablirConfiguration(Configuration{simulateur.base() + "/studio", std::nullopt});
+    etablirConfiguration(Configuration{simulateur.base() + "/studio", std::nullopt, std::nullopt});
     const auto document = essais::obtenir(simulateur.base() + "/studio/api/parc", simulateur.cookie("installateur"));
     ASSERT_EQ(document.statut, 200) << document.corps;
 
@@ -94,6 +96,8 @@ TEST(VueParcGtk, LeParcDuSimulateurSAfficheSeDeplieEtSeFiltre) {
     DecouverteFaux decouverte;
     EcranBoxFaux ecranBox;
     EcranAtelierFaux ecranAtelier;
+    JournalAtelierFaux journalAtelier;
+    ProcessusFaux processus{minuteries};
 
     // The application's dark identity, as the launcher sets it.
     if (auto reglages = Gtk::Settings::get_default()) reglages->property_gtk_application_prefer_dark_theme() = true;
@@ -103,7 +107,7 @@ TEST(VueParcGtk, LeParcDuSimulateurSAfficheSeDeplieEtSeFiltre) {
     auto* vue = Gtk::make_managed<VueParc>();
     fenetre.set_child(*vue);
     ecranParc.attacher(vue);
-    Delegue delegue(PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc, decouverte, ecranBox, ecranAtelier},
+    Delegue delegue(PortsDelegue{http, preferences, horloge, minuteries, dialogues, ecrans, systeme, navigateur, ecranParc, decouverte, ecranBox, ecranAtelier, journalAtelier, processus},
                     Configuration{});
     delegue.attacherVueWeb(&web);
     vue->surBasculer = [&](const std::string& id) { delegue.basculerAnomalies(id); };
