@@ -88,6 +88,11 @@ void Delegue::ouvrirBoxLAN(const std::string& saisie, bool retourAuParc) {
 std::optional<BoxTrouvee> Delegue::boxLocale(std::string_view serie) const { return ovrel::boxLocale(chercheur_.boxes(), serie); }
 
 void Delegue::ouvrirConsole() {
+    // The workshop's progress line and a build's alert belong to the workshop screen.
+    if (fabricationEnCours_) {
+        ports_.dialogues.bip();
+        return;
+    }
     if (!sortieDeFicheConfirmee()) return;
     const std::string adresse = BASE_CLOUD() + "/admin";
     if (!analyserAdresse(adresse)) return;
