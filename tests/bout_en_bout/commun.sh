@@ -310,6 +310,80 @@ action_application() {
     --method org.gtk.Actions.Activate "$1" '[]' '{}' >/dev/null
 }
 
+# --- Printing ---
+
+# texte_gtk TEXT: TEXT as the toolkit shows it in the test's language (the same environment as
+# the application's); TEXT itself when it has no translation.
+texte_gtk() { gettext -d gtk40 "$1" 2>/dev/null || printf '%s' "$1"; }
+
+# fenetre_titree TITLE: the first visible window whose title is exactly TITLE (empty when none).
+fenetre_titree() {
+  local motif
+  # shellcheck disable=SC2016
+  motif=$(sed 's/[][\.*^$(){}?+|/]/\\&/g' <<<"$1")
+  xdo search --onlyvisible --name "^$motif\$" 2>/dev/null | head -n1 || true
+}
+
+# imprimer_en_pdf FILE [SECONDS]: prints the page the web view shows to the PDF file FILE (an
+# absolute path, its folder existing) through the application's own print path, driven as a
+# user would with the keyboard: the menu's "imprimerPage" action, then in the toolkit's print
+# dialog the file printer, FILE typed in the file dialog its "File" button opens, and Print.
+# Waits until FILE holds a whole PDF ("%PDF" at its start, "%%EOF" at its end); fails, saying
+# which step did not come, when the whole does not end within SECONDS (60 by default).
+# What the application does once the print is done (a label sheet's guard, its journal's
+# "OVREL IMPRESSION: faite") is the calling test's to check.
+# The harness has no print server: the dialog lists the file printer alone, selected only when
+# the session printed before (the application gives each dialog the last print's settings, the
+# page's title as file name, in the last print's folder, else the working directory). Without a
+# window manager no window takes the keyboard by itself, and the dialog's list moves its
+# selection only in a window that has it: each dialog is given it explicitly. The dialog's first
+# focus is its "General" tab; Tab leads to the printer list, Home selects its first row, Tab to
+# the "File" button; Print is pressed by its mnemonic (Alt+P, Alt+I in French), wherever the
+# dialog's focus came back to after the file dialog. Escape is never pressed: the print dialog it closes is destroyed a second
+# time (a GLib critical from gtk_window_destroy), which ends the application in the harness.
+imprimer_en_pdf() {
+  local fichier=$1 fin=$((SECONDS + ${2:-60}))
+  local titre_dialogue titre_fichier imprimer touche dialogue="" choix=""
+  [[ "$fichier" == /* ]] || { echo "imprimer_en_pdf : chemin non absolu : $fichier" >&2; return 1; }
+  # A file left there would make the file dialog ask before replacing it, and pass for the print.
+  rm -f "$fichier"
+  # The dialogs' titles and the Print button's mnemonic in the language the toolkit speaks.
+  titre_dialogue=$(texte_gtk "Print")
+  titre_fichier=$(texte_gtk "Select a filename")
+  imprimer=$(texte_gtk "_Print")
+  touche=$(sed -n 's/^[^_]*_\(.\).*/\1/p' <<<"$imprimer" | tr '[:upper:]' '[:lower:]')
+  [ -n "$touche" ] || { echo "imprimer_en_pdf : pas de raccourci dans « $imprimer »" >&2; return 1; }
+
+  action_application imprimerPage || { echo "imprimer_en_pdf : l'action « imprimerPage » ne répond pas" >&2; return 1; }
+  until [ -n "$dialogue" ]; do
+    ((SECONDS < fin)) || { echo "imprimer_en_pdf : pas de dialogue « $titre_dialogue »" >&2; return 1; }
+    sleep 0.2
+    dialogue=$(fenetre_titree "$titre_dialogue")
+  done
+  xdo windowfocus --sync "$dialogue" || return 1
+  xdo key --clearmodifiers Tab Home Tab space || return 1
+  until [ -n "$choix" ]; do
+    ((SECONDS < fin)) || { echo "imprimer_en_pdf : le bouton « Fichier » n'a pas ouvert « $titre_fichier »" >&2; return 1; }
+    sleep 0.2
+    choix=$(fenetre_titree "$titre_fichier")
+  done
+  # The name field has the focus: the whole path, typed there, names the folder too.
+  xdo windowfocus --sync "$choix" || return 1
+  xdo key --clearmodifiers ctrl+a || return 1
+  xdo type --clearmodifiers --delay 20 -- "$fichier" || return 1
+  xdo key --clearmodifiers Return || return 1
+  while [ -n "$(fenetre_titree "$titre_fichier")" ]; do
+    ((SECONDS < fin)) || { echo "imprimer_en_pdf : « $titre_fichier » ne se ferme pas" >&2; return 1; }
+    sleep 0.2
+  done
+  xdo windowfocus --sync "$dialogue" || return 1
+  xdo key --clearmodifiers "alt+$touche" || return 1
+  until [ -s "$fichier" ] && [ "$(head -c 4 "$fichier")" = "%PDF" ] && tail -c 32 "$fichier" | grep -a -q '%%EOF'; do
+    ((SECONDS < fin)) || { echo "imprimer_en_pdf : pas de PDF complet dans $fichier" >&2; return 1; }
+    sleep 0.2
+  done
+}
+
 # adresse_box ROLE: where that bench box listens now ("192.168.77.11:8000"), as the simulator's
 # control endpoint says.
 adresse_box() {
