@@ -93,9 +93,10 @@ capturer_quand() {
   done
 }
 
-# pixels_proches IMAGE R G B: how many pixels of the image are within a few levels of that colour.
+# pixels_proches IMAGE R G B [FUZZ]: how many pixels of the image are within a few levels of that
+# colour (FUZZ, as ImageMagick reads it: 2% unless told).
 pixels_proches() {
-  convert "$1" -alpha off -fuzz 2% -fill white -opaque "rgb($2,$3,$4)" -fill black +opaque white \
+  convert "$1" -alpha off -fuzz "${5:-2%}" -fill white -opaque "rgb($2,$3,$4)" -fill black +opaque white \
     -format '%[fx:mean] %w %h' info: | awk '{ printf "%d\n", $1 * $2 * $3 + 0.5 }'
 }
 
@@ -382,6 +383,15 @@ imprimer_en_pdf() {
     ((SECONDS < fin)) || { echo "imprimer_en_pdf : pas de PDF complet dans $fichier" >&2; return 1; }
     sleep 0.2
   done
+}
+
+# action_application_texte NAME TEXT: the same for an action that takes a text, as a workshop row's
+# button activates its gesture with its box's table key.
+action_application_texte() {
+  local texte=${2//\\/\\\\}
+  texte=${texte//\"/\\\"}
+  timeout 10 gdbus call --session --dest fr.ovrel.Studio --object-path /fr/ovrel/Studio \
+    --method org.gtk.Actions.Activate "$1" "[<\"$texte\">]" '{}' >/dev/null
 }
 
 # adresse_box ROLE: where that bench box listens now ("192.168.77.11:8000"), as the simulator's
