@@ -9,7 +9,7 @@ paquets=(
   libglib2.0-dev libboost-json1.81-dev libsqlite3-dev
   libsoup-3.0-dev glib-networking ca-certificates dbus dbus-daemon
   libgtkmm-4.0-dev libwebkitgtk-6.0-dev
-  xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core fonts-noto-color-emoji sqlite3 python3-pyatspi
+  xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core fonts-noto-color-emoji sqlite3 python3-pyatspi gettext-base
   desktop-file-utils appstream
   libavahi-client-dev libavahi-glib-dev libgnutls28-dev avahi-daemon avahi-utils libnss-mdns iproute2 procps
   libgtest-dev googletest libbenchmark-dev
