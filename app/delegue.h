@@ -151,6 +151,9 @@ public:
     // Reads the tool's report from its whole output: an alert, or the build of the box it upgraded.
     void finRattachement(const std::string& adresse, const std::string& sortie);
     bool rattachementEnCours() const { return rattachementEnCours_; }
+    // May the application quit? While the attach tool runs, quitting stops it in the middle of
+    // the box's upgrade: the user is asked first.
+    bool interruptionRattachementConfirmee();
     // The studio's fleet page in the web container (the back control has nowhere to lead),
     // unless the label-sheet guard keeps the page.
     void montrerMesOvrels();
@@ -470,6 +473,7 @@ private:
     std::string etiquetteFabrication_;
     // The attach tool runs, and its progress line.
     bool rattachementEnCours_ = false;
+    std::string adresseRattachement_;
     std::string etiquetteRattachement_;
     bool majListeParcPrevue_ = false;
 

@@ -60,6 +60,7 @@ void Delegue::rattacherAncienAction() {
 void Delegue::lancerRattachement(const std::string& adresse, const fs::path& projet) {
     ports_.journalAtelier.ouvrir(titreJournalRattachement(adresse));
     rattachementEnCours_ = true;
+    adresseRattachement_ = adresse;
     ports_.ecranAtelier.activerRattacher(false);
     etiquetteRattachement_ = texteRattachementEnCours(adresse);
     majEtiquetteAtelier();
@@ -104,6 +105,17 @@ void Delegue::finRattachement(const std::string& adresse, const std::string& sor
         return;
     }
     alerte(decision.titre, decision.texte);
+}
+
+bool Delegue::interruptionRattachementConfirmee() {
+    if (!rattachementEnCours_) return true;
+    // Escape or closing the dialog keeps the tool running.
+    return ports_.dialogues.question(
+               "Un rattachement est en cours",
+               "L'outil travaille encore sur l'Ovrel « " + adresseRattachement_ +
+                   " ». Quitter maintenant l'arrête au milieu de sa mise à jour, et l'Ovrel pourrait rester "
+                   "hors service jusqu'à un nouveau rattachement.",
+               {"Continuer le rattachement", "Quitter quand même"}) == 1;
 }
 
 }  // namespace ovrel

@@ -38,6 +38,7 @@ ReponseTerminaison Delegue::applicationShouldTerminate(std::function<void()> ter
     // One quit at a time: the pending one's answer ends the application.
     if (gardien_.finEnAttente()) return ReponseTerminaison::plusTard;
     if (!sortieDeFicheConfirmee()) return ReponseTerminaison::annuler;
+    if (!interruptionRattachementConfirmee()) return ReponseTerminaison::annuler;
     // The fleet heartbeat stops here too, once the fleet screen has one.
 
     // Saved cookies and the delay race; the first to come answers, the other finds it done.

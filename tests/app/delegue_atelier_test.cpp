@@ -274,6 +274,15 @@ TEST_F(Rattachement, LOutilTourneEnDirectPuisSonRapportFaitFabriquerLaBoxSurLePo
     EXPECT_EQ(http.requetes[1].url, "http://192.168.0.67:8000/api/atelier/enregistrer");
 }
 
+TEST_F(Rattachement, QuitterPendantQueLOutilTourneDemandeConfirmation) {
+    rattacher("box-ancienne.local");
+    EXPECT_EQ(delegue->applicationShouldTerminate([] {}), ReponseTerminaison::annuler);  // Escape: it stays
+    ASSERT_EQ(dialogues.montres.size(), 2u);
+    EXPECT_EQ(dialogues.montres[1].titre, "Un rattachement est en cours");
+    dialogues.choisir("Quitter quand même");
+    EXPECT_EQ(delegue->applicationShouldTerminate([] {}), ReponseTerminaison::plusTard);
+}
+
 TEST_F(Rattachement, SansAdresseSansProjetOuSansLancementRienNeTourne) {
     ecranAtelier.ancien = " \n";
     delegue->rattacherAncienAction();
