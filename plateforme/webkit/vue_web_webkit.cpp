@@ -893,6 +893,9 @@ void VueWebWebKit::ouvrirDialogueImpression(const std::shared_ptr<Impression>& i
     GtkWindow* fenetre = GTK_IS_WINDOW(racine) ? GTK_WINDOW(racine) : nullptr;
     // The engine makes its dialog transient for the window, not modal: the dialog it creates
     // while it runs is made modal as it appears among the application's windows.
+    // Closed (Escape, the title bar), the dialog would destroy itself, and the engine destroys
+    // it again once its answer came: a close is answered as Cancel instead, and the window
+    // left for the engine to destroy.
     GListModel* fenetres = gtk_window_get_toplevels();
     const gulong abonnementFenetres = g_signal_connect(
         fenetres, "items-changed",
@@ -900,7 +903,13 @@ void VueWebWebKit::ouvrirDialogueImpression(const std::shared_ptr<Impression>& i
             for (guint i = position; i < position + ajoutees; ++i) {
                 const RefG<GObject> nouvelle =
                     RefG<GObject>::adopter(static_cast<GObject*>(g_list_model_get_item(liste, i)));
-                if (GTK_IS_PRINT_UNIX_DIALOG(nouvelle.get())) gtk_window_set_modal(GTK_WINDOW(nouvelle.get()), TRUE);
+                if (!GTK_IS_PRINT_UNIX_DIALOG(nouvelle.get())) continue;
+                gtk_window_set_modal(GTK_WINDOW(nouvelle.get()), TRUE);
+                g_signal_connect(nouvelle.get(), "close-request", G_CALLBACK(+[](GtkWindow* dialogue, gpointer) {
+                                     gtk_dialog_response(GTK_DIALOG(dialogue), GTK_RESPONSE_CANCEL);
+                                     return gboolean{TRUE};
+                                 }),
+                                 nullptr);
             }
         }),
         nullptr);

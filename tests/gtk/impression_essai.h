@@ -29,6 +29,8 @@ public:
     ~RepondeurImpression() {
         if (source_ != 0) g_source_remove(source_);
     }
+    // Without a file, closes the dialog the way its Escape key does rather than answering Cancel.
+    bool fermer = false;
     int dialogues = 0;
     bool modal = false;
     GtkWindow* parent = nullptr;
@@ -79,7 +81,10 @@ private:
             if (chemin) r->fichierPropose = std::filesystem::path(chemin.get());
         }
         const bool imprimer = r->fichier_ && pret && r->fichierPropose == r->fichier_ && !abandon;
-        gtk_dialog_response(GTK_DIALOG(dialogue), imprimer ? GTK_RESPONSE_OK : GTK_RESPONSE_CANCEL);
+        if (r->fermer && !r->fichier_)
+            g_signal_emit_by_name(dialogue, "close");  // the signal the dialog binds to Escape
+        else
+            gtk_dialog_response(GTK_DIALOG(dialogue), imprimer ? GTK_RESPONSE_OK : GTK_RESPONSE_CANCEL);
         r->vu_ = nullptr;
         return G_SOURCE_CONTINUE;
     }

@@ -862,6 +862,24 @@ TEST_F(VueWebWebKitTest, ImpressionParLeDialogueDuSysteme) {
     EXPECT_FALSE(std::filesystem::exists(dossier.chemin() / "Fiche 2.pdf"));
 }
 
+TEST_F(VueWebWebKitTest, LeDialogueFermeParEchapNImprimePas) {
+    Vue vue(dossier.chemin());
+    ASSERT_TRUE(vue.chargerEtAttendre(serveur.url("/page")));
+    essais::RepondeurImpression echap(std::nullopt, true);
+    echap.fermer = true;
+    std::vector<bool> fins;
+    vue.web.imprimer("Fiche", [&](bool reussie) { fins.push_back(reussie); });
+    ASSERT_TRUE(attendre([&] { return !fins.empty(); }, 60s));
+    EXPECT_EQ(echap.dialogues, 1);
+    EXPECT_EQ(fins, std::vector<bool>{false});
+    // Closed, the dialog is gone, not left hidden among the application's windows.
+    GListModel* fenetres = gtk_window_get_toplevels();
+    for (guint i = 0; i < g_list_model_get_n_items(fenetres); ++i) {
+        RefG<GObject> fenetre = RefG<GObject>::adopter(static_cast<GObject*>(g_list_model_get_item(fenetres, i)));
+        EXPECT_FALSE(GTK_IS_PRINT_UNIX_DIALOG(fenetre.get()));
+    }
+}
+
 TEST_F(VueWebWebKitTest, LeMicroDemandeParUnePageVaALEcouteur) {
     Vue vue(dossier.chemin());
     // Stand-in devices, before the view's first load: enabled later, they crash the web process.
