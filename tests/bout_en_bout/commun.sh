@@ -340,8 +340,7 @@ fenetre_titree() {
 # selection only in a window that has it: each dialog is given it explicitly. The dialog's first
 # focus is its "General" tab; Tab leads to the printer list, Home selects its first row, Tab to
 # the "File" button; Print is pressed by its mnemonic (Alt+P, Alt+I in French), wherever the
-# dialog's focus came back to after the file dialog. Escape is never pressed: the print dialog it closes is destroyed a second
-# time (a GLib critical from gtk_window_destroy), which ends the application in the harness.
+# dialog's focus came back to after the file dialog.
 imprimer_en_pdf() {
   local fichier=$1 fin=$((SECONDS + ${2:-60}))
   local titre_dialogue titre_fichier imprimer touche dialogue="" choix=""
