@@ -100,6 +100,13 @@ void Delegue::finRattachement(const std::string& adresse, const std::string& sor
     majEtiquetteAtelier();
     DecisionRattachement decision = lireCompteRendu(adresse, sortie);
     if (decision.issue == IssueRattachement::aFabriquer && decision.box) {
+        // A build started from the list while the tool ran: this one would only beep, unseen.
+        // Upgraded, the box now announces itself and can be built from the list.
+        if (fabricationEnCours_) {
+            alerte("Identité impossible", "Une autre fabrication est en cours.\nActualisez la recherche ensuite : cet "
+                                          "Ovrel devrait apparaître dans la liste, à fabriquer.");
+            return;
+        }
         ports_.journalAtelier.ecrire(decision.journal);
         fabriquerBox(*decision.box);
         return;

@@ -340,4 +340,19 @@ TEST_F(Rattachement, UnRapportIlisibleOuUneFabricationEnCoursArretentLeRattachem
     EXPECT_EQ(processus.lancements.size(), 1u);
 }
 
+TEST_F(Rattachement, UneFabricationDejaEnCoursNEmpechePasDeDireQuoiFaireEnsuite) {
+    rattacher("192.168.0.67");
+    BoxTrouvee vierge;
+    vierge.hote = "box-vierge.local";
+    vierge.port = 8000;
+    vierge.serie = "S1";
+    delegue->fabriquerBox(vierge);
+    processus.ecrire(R"(RESULTAT: {"ok":true,"enregistree":false,"empreinte":"e-ancien"})");
+    processus.finir(0);
+    minuteries.vider();
+    ASSERT_EQ(dialogues.montres.size(), 2u);
+    EXPECT_EQ(dialogues.montres[1].titre, "Identité impossible");
+    EXPECT_EQ(dialogues.bips, 0);
+}
+
 }  // namespace
