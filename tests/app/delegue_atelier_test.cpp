@@ -316,31 +316,9 @@ TEST_F(Rattachement, SansAdresseSansProjetOuSansLancementRienNeTourne) {
     EXPECT_EQ(dialogues.montres.size(), 4u);  // the confirmation, no alert
 }
 
-TEST_F(Rattachement, UnRapportIlisibleOuUneFabricationEnCoursArretentLeRattachement) {
-    rattacher("box-ancienne.local");
-    processus.ecrire("RESULTAT: {\"ok\": tr");
-    processus.finir(std::nullopt);
-    minuteries.vider();
-    ASSERT_EQ(dialogues.montres.size(), 2u);
-    EXPECT_EQ(dialogues.montres[1].titre, "Rattachement interrompu");
-    EXPECT_FALSE(delegue->rattachementEnCours());
-
-    // While a box is being built, the attach only beeps.
-    delegue->montrerAtelier();
-    minuteries.vider();
-    http.repondre(HttpFaux::reponse(200, R"({"ovrels":[]})"));
-    decouverte.resoudre("box-vierge.local", 8000);
-    minuteries.vider();
-    http.repondre(HttpFaux::reponse(200, R"({"produit":"ovrel-box","serie":"S1","enregistree":false})"));
-    minuteries.vider();
-    http.retenir = true;
-    delegue->fabriquerBoxAction("box-vierge.local:8000");
-    delegue->rattacherAncienAction();
-    EXPECT_EQ(dialogues.bips, 1);
-    EXPECT_EQ(processus.lancements.size(), 1u);
-}
-
-TEST_F(Rattachement, UneFabricationDejaEnCoursNEmpechePasDeDireQuoiFaireEnsuite) {
+// A build started from the list while the tool runs: the attach's own build cannot follow, and the
+// user is told what to do; a new attach only beeps until the build ends.
+TEST_F(Rattachement, UneFabricationEnCoursPendantLeRattachement) {
     rattacher("192.168.0.67");
     BoxTrouvee vierge;
     vierge.hote = "box-vierge.local";
@@ -353,6 +331,9 @@ TEST_F(Rattachement, UneFabricationDejaEnCoursNEmpechePasDeDireQuoiFaireEnsuite)
     ASSERT_EQ(dialogues.montres.size(), 2u);
     EXPECT_EQ(dialogues.montres[1].titre, "Identité impossible");
     EXPECT_EQ(dialogues.bips, 0);
+    delegue->rattacherAncienAction();
+    EXPECT_EQ(dialogues.bips, 1);
+    EXPECT_EQ(processus.lancements.size(), 1u);
 }
 
 }  // namespace
