@@ -70,6 +70,14 @@ void Delegue::fabriquerBox(const BoxTrouvee& box) {
         ports_.dialogues.bip();
         return;
     }
+    // A device that never said who it is (it did not answer, or is no box) would have the cloud
+    // create an identity for nothing, and its label code lost with it.
+    if (identifiantAtelier(box).empty()) {
+        alerte(std::string(TITRE_FABRICATION_IMPOSSIBLE),
+               "L'appareil " + box.hote + " n'a pas dit qui il est (ni empreinte ni numéro de série).\n"
+               "Actualisez la recherche, puis réessayez.");
+        return;
+    }
     fabricationEnCours_ = true;
     etiquetteFabrication_ = texteFabricationEnCours(box);
     majEtiquetteAtelier();

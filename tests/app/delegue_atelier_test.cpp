@@ -184,6 +184,19 @@ INSTANTIATE_TEST_SUITE_P(
         std::make_tuple(HttpFaux::reponse(200, Fabrication::IDENTITE), HttpFaux::echec("g-io-error-quark", 24),
                         "Injection impossible")));
 
+TEST_F(Fabrication, UnAppareilSansIdentiteNeDemandeRienAuCloud) {
+    decouverte.resoudre("box-muette.local", 8000);
+    minuteries.vider();
+    http.repondre(HttpFaux::echec("g-io-error-quark", 24));
+    minuteries.vider();
+    http.requetes.clear();
+    delegue->fabriquerBoxAction("box-muette.local:8000");
+    ASSERT_EQ(dialogues.montres.size(), 1u);
+    EXPECT_EQ(dialogues.montres[0].titre, "Fabrication impossible");
+    EXPECT_TRUE(http.requetes.empty());
+    EXPECT_FALSE(delegue->fabricationEnCours());
+}
+
 TEST_F(Fabrication, RefaireLEtiquetteOuvreLaFicheConsoleApresConfirmation) {
     // Cancelled: the search goes on and nothing opens.
     delegue->refaireEtiquetteAction("box-a.local:8000");

@@ -14,7 +14,7 @@ attendre_requete "^[0-9]+ cloud GET [^ ]+ /admin/api/parc 200$" 20 >/dev/null ||
   echec "le registre de l'atelier n'est pas lu : $(journal | tail -n5)"
 attendre_requete "^[0-9]+ box:vierge-1 GET [^ ]+ /api/decouverte 200$" 30 >/dev/null ||
   echec "vierge-1 n'est pas trouvée sur ce réseau : $(journal | grep 'box:' | tail -n5)"
-ok "l'atelier lit le registre et trouve vierge-1"
+ok "l'atelier lit le registre et trouve vierge-1 : $(capturer 05-atelier)"
 
 # "Fabriquer" on vierge-1's row: its button activates the build with the box's table key.
 depuis=$(($(dernier_numero) + 1))
