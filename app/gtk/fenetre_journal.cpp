@@ -40,6 +40,17 @@ FenetreJournal::FenetreJournal() {
     defilement_.set_child(vue_);
     defilement_.set_expand(true);
     set_child(defilement_);
+
+    // Ctrl+W or Escape hide it, as its close button does; the text stays selectable and Ctrl+C
+    // copies it.
+    auto raccourcis = Gtk::ShortcutController::create();
+    raccourcis->set_scope(Gtk::ShortcutScope::LOCAL);
+    auto fermer = Gtk::CallbackAction::create([this](Gtk::Widget&, const Glib::VariantBase&) {
+        close();
+        return true;
+    });
+    raccourcis->add_shortcut(Gtk::Shortcut::create(Gtk::ShortcutTrigger::parse_string("<Control>w|Escape"), fermer));
+    add_controller(raccourcis);
 }
 
 void FenetreJournal::vider() { vue_.get_buffer()->set_text(""); }

@@ -79,6 +79,15 @@ attendre_requete "^[0-9]+ box:ancienne POST [^ ]+ /ancien/mise-a-jour 200$" 60 "
 image=$(capturer 06-journal-rattachement) || echec "capture impossible"
 fond=$(pixels_proches "$image" 18 17 15 0.5%)
 ((fond > 200000)) || echec "le fond sombre du journal ne couvre que $fond pixels ($image)"
+# Escape hides it.
+journal_fenetre=$(fenetre_titree "Rattachement de $adresse")
+xdo windowfocus --sync "$journal_fenetre"
+xdo key --clearmodifiers Escape
+fin=$((SECONDS + 10))
+while [ -n "$(fenetre_titree "Rattachement de $adresse")" ]; do
+  ((SECONDS < fin)) || echec "Échap ne ferme pas la fenêtre de journal"
+  sleep 0.2
+done
 ok "l'outil du projet d'exemple met l'ancienne box à jour, sa sortie dans la fenêtre de journal"
 
 attendre_requete "^[0-9]+ cloud POST [^ ]+ /admin/api/fabriquer 200$" 30 "$depuis" >/dev/null ||
