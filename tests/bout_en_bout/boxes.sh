@@ -30,6 +30,12 @@ jeton=$(attendre_jeton_local) || echec "pas d'habilitation locale enregistrée"
 
 # A signed-in launch, with the accessibility bus: the fleet page, handed this network's boxes.
 [ "$(arreter_application)" = 0 ] || echec "l'application ne s'est pas arrêtée proprement"
+# The accessibility bus of this session, started before the application asks for it; its socket
+# must be in this session's runtime folder: anywhere shared, another session would take it over.
+bus_a11y=$(timeout 30 gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
+  --method org.a11y.Bus.GetAddress 2>&1) || echec "le bus d'accessibilité ne démarre pas : $bus_a11y"
+[[ "$bus_a11y" == *"unix:path=$XDG_RUNTIME_DIR/"* ]] ||
+  echec "le bus d'accessibilité n'est pas propre à cette session : $bus_a11y"
 unset GTK_A11Y NO_AT_BRIDGE
 relancer_application || echec "la fenêtre n'est pas revenue au second lancement"
 attendre_ecran web 30 || echec "le lancement connecté ne mène pas à la page du parc (écran : $(ecran_affiche))"

@@ -185,6 +185,17 @@ export DISPLAY
 export GDK_BACKEND=x11 GSK_RENDERER=cairo GTK_A11Y=none NO_AT_BRIDGE=1
 unset WAYLAND_DISPLAY XAUTHORITY
 
+# Empty XDG folders, set before the session bus: the services it starts on demand inherit its
+# environment. The accessibility bus launcher puts its socket at <runtime dir>/at-spi/bus_<display>;
+# without a runtime folder of ours that is ~/.cache/at-spi/bus_0 on the machine's disk, the same
+# for every harness (all their displays are :0), and a second one running meanwhile replaced the
+# first one's socket with its own, then removed it on ending: the first test's accessibility
+# questions then reached another session's bus, or none at all.
+export XDG_CONFIG_HOME="$travail/config" XDG_DATA_HOME="$travail/donnees" XDG_CACHE_HOME="$travail/cache"
+export XDG_RUNTIME_DIR="$travail/execution"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
 # The session bus: the application's single instance is registered there, and a second launch
 # finds the first one through it.
 dbus-daemon --session --fork --nopidfile --address="unix:path=$travail/bus-session" \
@@ -228,11 +239,7 @@ bundle_ac=/etc/ssl/certs/ca-certificates.crt
 cat "$bundle_ac" "$travail/autorite.pem" >"$travail/ca-certificates.crt"
 mount --bind "$travail/ca-certificates.crt" "$bundle_ac" || echec_harnais "impossible de faire confiance à l'autorité du simulateur"
 
-# The application's world: empty XDG folders, the sample project, the stand-in browser.
-export XDG_CONFIG_HOME="$travail/config" XDG_DATA_HOME="$travail/donnees" XDG_CACHE_HOME="$travail/cache"
-export XDG_RUNTIME_DIR="$travail/execution"
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+# The application's world: the sample project, the stand-in browser.
 export OVREL_PROJET="$sources/simulateur/projet-exemple"
 export OVREL_NAVIGATEUR_JOURNAL="$travail/navigateur.txt"
 : >"$OVREL_NAVIGATEUR_JOURNAL"
