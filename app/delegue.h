@@ -150,7 +150,6 @@ public:
     void lancerRattachement(const std::string& adresse, const std::filesystem::path& projet);
     // Reads the tool's report from its whole output: an alert, or the build of the box it upgraded.
     void finRattachement(const std::string& adresse, const std::string& sortie);
-    bool rattachementEnCours() const { return rattachementEnCours_; }
     // May the application quit? While the attach tool runs, quitting stops it in the middle of
     // the box's upgrade: the user is asked first.
     bool interruptionRattachementConfirmee();

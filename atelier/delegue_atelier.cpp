@@ -9,6 +9,19 @@
 
 namespace ovrel {
 
+namespace {
+// The two requests of a build: a JSON body posted, 15 s for the whole exchange.
+RequeteHttp requeteJson(std::string url, std::string corps) {
+    RequeteHttp requete;
+    requete.methode = "POST";
+    requete.url = std::move(url);
+    requete.entetes = {{"Content-Type", "application/json"}};
+    requete.corps = std::move(corps);
+    requete.delai = std::chrono::seconds(15);
+    return requete;
+}
+}  // namespace
+
 void Delegue::montrerAtelier() {
     if (!sortieDeFicheConfirmee()) return;
     oublierLaFiche();
@@ -96,12 +109,7 @@ void Delegue::fabriquerBox(const BoxTrouvee& box) {
         return;
     }
 
-    RequeteHttp requete;
-    requete.methode = "POST";
-    requete.url = URL_FABRIQUER();
-    requete.entetes = {{"Content-Type", "application/json"}};
-    requete.corps = corpsFabrication(box);
-    requete.delai = std::chrono::seconds(15);
+    RequeteHttp requete = requeteJson(URL_FABRIQUER(), corpsFabrication(box));
     // No credential of its own: the shared jar holds the console's session, copied there when
     // the registry was read.
     ports_.http.envoyer(std::move(requete), vivant_.garder([this, box, injection = *injection](ReponseHttp reponse) {
@@ -115,12 +123,7 @@ void Delegue::fabriquerBox(const BoxTrouvee& box) {
             alerte(std::string(TITRE_FABRICATION_IMPOSSIBLE), std::string(TEXTE_FABRICATION_IMPOSSIBLE));
             return;
         }
-        RequeteHttp requete;
-        requete.methode = "POST";
-        requete.url = injection;
-        requete.entetes = {{"Content-Type", "application/json"}};
-        requete.corps = corpsInjection(*identite);
-        requete.delai = std::chrono::seconds(15);
+        RequeteHttp requete = requeteJson(injection, corpsInjection(*identite));
         // A box of this network, reached at the address it has now, without the cloud's cookies.
         requete.independante = true;
         ports_.http.envoyer(std::move(requete), vivant_.garder([this, box, fiche = *fiche](ReponseHttp reponse) {

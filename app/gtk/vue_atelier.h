@@ -39,7 +39,6 @@ public:
     std::string adresseAncien() const override { return champAncien_.get_text(); }
     void ecrireAdresseAncien(const std::string& adresse) override { champAncien_.set_text(adresse); }
     void activerRattacher(bool actif) override { rattacher_.set_sensitive(actif); }
-    const Gtk::Label& etiquette() const { return etiquette_; }
     const Gtk::Spinner& roue() const { return roue_; }
     const Gtk::Box& liste() const { return liste_; }
 

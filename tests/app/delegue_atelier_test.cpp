@@ -5,6 +5,7 @@
 #include "atelier/rattachement.h"
 #include "plateforme/json.h"
 #include "tests/faux/banc_delegue.h"
+#include "tests/faux/dossier_temporaire.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,6 @@
 #include <fstream>
 #include <string>
 #include <tuple>
-
-#include <unistd.h>
 
 using namespace ovrel;
 
@@ -225,16 +224,15 @@ TEST_F(Fabrication, RefaireLEtiquetteOuvreLaFicheConsoleApresConfirmation) {
 // The attach of a legacy box, with a project folder of the test's own.
 class Rattachement : public DelegueAtelier {
 protected:
-    std::filesystem::path projet = std::filesystem::temp_directory_path() /
-                                   ("ovrel-projet-" + std::to_string(::getpid()) + "-" +
-                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    essais::DossierTemporaire dossier;
+    const std::filesystem::path& projet = dossier.chemin();
     void SetUp() override {
+        ASSERT_FALSE(projet.empty());
         std::filesystem::create_directories(projet / "outils");
         std::filesystem::create_directories(projet / "serveur");
         std::ofstream(projet / "outils/rattacher-ovrel.sh") << "exit 0\n";
         std::ofstream(projet / "serveur/VERSION") << " 0.82.1\n";
     }
-    void TearDown() override { std::filesystem::remove_all(projet); }
     // Confirms the attach of `adresse` with the project known from the environment.
     void rattacher(const std::string& adresse) {
         Configuration configuration;

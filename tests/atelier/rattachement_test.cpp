@@ -1,4 +1,5 @@
 #include "atelier/rattachement.h"
+#include "tests/faux/dossier_temporaire.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -13,16 +14,7 @@ namespace {
 // A fresh temporary folder, removed with the fixture.
 class DossierTemporaire : public ::testing::Test {
 protected:
-    void SetUp() override {
-        gchar* d = g_dir_make_tmp("ovrel-rattachement-XXXXXX", nullptr);
-        ASSERT_NE(d, nullptr);
-        racine_ = d;
-        g_free(d);
-    }
-    void TearDown() override {
-        std::error_code e;
-        fs::remove_all(racine_, e);
-    }
+    void SetUp() override { ASSERT_FALSE(racine_.empty()); }
     fs::path creerProjet(const std::string& nom, bool outil, bool version, const std::string& contenu = "0.75.2\n") {
         const fs::path p = racine_ / nom;
         fs::create_directories(p / "outils");
@@ -31,7 +23,8 @@ protected:
         if (version) std::ofstream(p / "serveur" / "VERSION", std::ios::binary) << contenu;
         return p;
     }
-    fs::path racine_;
+    essais::DossierTemporaire dossier_;
+    const fs::path& racine_ = dossier_.chemin();
 };
 
 std::string sortie(const std::string& rapport) { return "préparation…\nRESULTAT:" + rapport + "\n"; }

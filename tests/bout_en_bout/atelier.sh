@@ -64,11 +64,8 @@ attendre_ecran atelier 10 || echec "l'atelier n'est pas à l'écran (écran : $(
 depuis=$(($(dernier_numero) + 1))
 # The confirmation is modal: the action's call over the bus ends only once it is answered.
 action_application rattacherAncienAction &
-fin=$((SECONDS + 20))
-until dialogue=$(xdo search --onlyvisible --name "^Rattacher « ${adresse//./\\.} » \\?\$" 2>/dev/null | head -n1) && [ -n "$dialogue" ]; do
-  ((SECONDS < fin)) || echec "pas de demande de confirmation du rattachement"
-  sleep 0.2
-done
+dialogue=$(attendre_fenetre_titree "Rattacher « $adresse » ?" 20) ||
+  echec "pas de demande de confirmation du rattachement"
 xdo mousemove --window "$dialogue" 20 20
 xdo key --clearmodifiers Return
 attendre_requete "^[0-9]+ box:ancienne POST [^ ]+ /ancien/mise-a-jour 200$" 60 "$depuis" >/dev/null ||
@@ -80,14 +77,9 @@ image=$(capturer 06-journal-rattachement) || echec "capture impossible"
 fond=$(pixels_proches "$image" 18 17 15 0.5%)
 ((fond > 200000)) || echec "le fond sombre du journal ne couvre que $fond pixels ($image)"
 # Escape hides it.
-journal_fenetre=$(fenetre_titree "Rattachement de $adresse")
-xdo windowfocus --sync "$journal_fenetre"
+xdo windowfocus --sync "$(fenetre_titree "Rattachement de $adresse")"
 xdo key --clearmodifiers Escape
-fin=$((SECONDS + 10))
-while [ -n "$(fenetre_titree "Rattachement de $adresse")" ]; do
-  ((SECONDS < fin)) || echec "Échap ne ferme pas la fenêtre de journal"
-  sleep 0.2
-done
+attendre_fin_fenetre "Rattachement de $adresse" 10 || echec "Échap ne ferme pas la fenêtre de journal"
 ok "l'outil du projet d'exemple met l'ancienne box à jour, sa sortie dans la fenêtre de journal"
 
 attendre_requete "^[0-9]+ cloud POST [^ ]+ /admin/api/fabriquer 200$" 30 "$depuis" >/dev/null ||

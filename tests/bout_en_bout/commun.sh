@@ -325,6 +325,27 @@ fenetre_titree() {
   xdo search --onlyvisible --name "^$motif\$" 2>/dev/null | head -n1 || true
 }
 
+# attendre_fenetre_titree TITLE SECONDS: waits for a visible window of exactly that title; prints
+# its id, fails when none comes in time.
+attendre_fenetre_titree() {
+  local fin=$((SECONDS + $2)) fenetre=""
+  until [ -n "$fenetre" ]; do
+    ((SECONDS < fin)) || return 1
+    sleep 0.2
+    fenetre=$(fenetre_titree "$1")
+  done
+  echo "$fenetre"
+}
+
+# attendre_fin_fenetre TITLE SECONDS: waits until no visible window has exactly that title.
+attendre_fin_fenetre() {
+  local fin=$((SECONDS + $2))
+  while [ -n "$(fenetre_titree "$1")" ]; do
+    ((SECONDS < fin)) || return 1
+    sleep 0.2
+  done
+}
+
 # imprimer_en_pdf FILE [SECONDS]: prints the page the web view shows to the PDF file FILE (an
 # absolute path, its folder existing) through the application's own print path, driven as a
 # user would with the keyboard: the menu's "imprimerPage" action, then in the toolkit's print
@@ -343,7 +364,7 @@ fenetre_titree() {
 # dialog's focus came back to after the file dialog.
 imprimer_en_pdf() {
   local fichier=$1 fin=$((SECONDS + ${2:-60}))
-  local titre_dialogue titre_fichier imprimer touche dialogue="" choix=""
+  local titre_dialogue titre_fichier imprimer touche dialogue choix
   [[ "$fichier" == /* ]] || { echo "imprimer_en_pdf : chemin non absolu : $fichier" >&2; return 1; }
   # A file left there would make the file dialog ask before replacing it, and pass for the print.
   rm -f "$fichier"
@@ -355,27 +376,19 @@ imprimer_en_pdf() {
   [ -n "$touche" ] || { echo "imprimer_en_pdf : pas de raccourci dans « $imprimer »" >&2; return 1; }
 
   action_application imprimerPage || { echo "imprimer_en_pdf : l'action « imprimerPage » ne répond pas" >&2; return 1; }
-  until [ -n "$dialogue" ]; do
-    ((SECONDS < fin)) || { echo "imprimer_en_pdf : pas de dialogue « $titre_dialogue »" >&2; return 1; }
-    sleep 0.2
-    dialogue=$(fenetre_titree "$titre_dialogue")
-  done
+  dialogue=$(attendre_fenetre_titree "$titre_dialogue" $((fin - SECONDS))) ||
+    { echo "imprimer_en_pdf : pas de dialogue « $titre_dialogue »" >&2; return 1; }
   xdo windowfocus --sync "$dialogue" || return 1
   xdo key --clearmodifiers Tab Home Tab space || return 1
-  until [ -n "$choix" ]; do
-    ((SECONDS < fin)) || { echo "imprimer_en_pdf : le bouton « Fichier » n'a pas ouvert « $titre_fichier »" >&2; return 1; }
-    sleep 0.2
-    choix=$(fenetre_titree "$titre_fichier")
-  done
+  choix=$(attendre_fenetre_titree "$titre_fichier" $((fin - SECONDS))) ||
+    { echo "imprimer_en_pdf : le bouton « Fichier » n'a pas ouvert « $titre_fichier »" >&2; return 1; }
   # The name field has the focus: the whole path, typed there, names the folder too.
   xdo windowfocus --sync "$choix" || return 1
   xdo key --clearmodifiers ctrl+a || return 1
   xdo type --clearmodifiers --delay 20 -- "$fichier" || return 1
   xdo key --clearmodifiers Return || return 1
-  while [ -n "$(fenetre_titree "$titre_fichier")" ]; do
-    ((SECONDS < fin)) || { echo "imprimer_en_pdf : « $titre_fichier » ne se ferme pas" >&2; return 1; }
-    sleep 0.2
-  done
+  attendre_fin_fenetre "$titre_fichier" $((fin - SECONDS)) ||
+    { echo "imprimer_en_pdf : « $titre_fichier » ne se ferme pas" >&2; return 1; }
   xdo windowfocus --sync "$dialogue" || return 1
   xdo key --clearmodifiers "alt+$touche" || return 1
   until [ -s "$fichier" ] && [ "$(head -c 4 "$fichier")" = "%PDF" ] && tail -c 32 "$fichier" | grep -a -q '%%EOF'; do

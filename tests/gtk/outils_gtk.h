@@ -1,6 +1,8 @@
 // Helpers shared by the tests that run a real GTK main loop.
 #pragma once
 
+#include "tests/faux/dossier_temporaire.h"
+
 #include <gtk/gtk.h>
 
 #include <chrono>
@@ -25,29 +27,5 @@ inline bool attendre(const std::function<bool()>& condition,
 inline void laisserTourner(std::chrono::milliseconds duree) {
     attendre([] { return false; }, duree);
 }
-
-// A fresh folder under the system's temporary folder, removed with its contents at the end.
-class DossierTemporaire {
-public:
-    DossierTemporaire() {
-        GError* erreur = nullptr;
-        char* chemin = g_dir_make_tmp("ovrel-gtk-XXXXXX", &erreur);
-        if (chemin) {
-            chemin_ = chemin;
-            g_free(chemin);
-        }
-        if (erreur) g_error_free(erreur);
-    }
-    ~DossierTemporaire() {
-        std::error_code ignoree;
-        if (!chemin_.empty()) std::filesystem::remove_all(chemin_, ignoree);
-    }
-    DossierTemporaire(const DossierTemporaire&) = delete;
-    DossierTemporaire& operator=(const DossierTemporaire&) = delete;
-    const std::filesystem::path& chemin() const { return chemin_; }
-
-private:
-    std::filesystem::path chemin_;
-};
 
 }  // namespace ovrel::essais

@@ -1,4 +1,5 @@
 #include "plateforme/preferences_sqlite.h"
+#include "tests/faux/dossier_temporaire.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -27,21 +28,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class DossierTemporaire {
-public:
-    DossierTemporaire() {
-        std::string modele = (fs::temp_directory_path() / "prefs-sqlite-XXXXXX").string();
-        if (::mkdtemp(modele.data()) != nullptr) chemin_ = modele;
-    }
-    ~DossierTemporaire() {
-        std::error_code e;
-        if (!chemin_.empty()) fs::remove_all(chemin_, e);
-    }
-    const fs::path& chemin() const { return chemin_; }
-
-private:
-    fs::path chemin_;
-};
+using essais::DossierTemporaire;
 
 class UmaskTemporaire {
 public:

@@ -3,6 +3,7 @@
 
 #include "boucle_glib.h"
 #include "plateforme/decodeur_utf8.h"
+#include "tests/faux/dossier_temporaire.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -43,16 +44,7 @@ struct Rapport {
 
 class ProcessusGioTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        gchar* d = g_dir_make_tmp("ovrel-processus-XXXXXX", nullptr);
-        ASSERT_NE(d, nullptr);
-        racine_ = d;
-        g_free(d);
-    }
-    void TearDown() override {
-        std::error_code e;
-        fs::remove_all(racine_, e);
-    }
+    void SetUp() override { ASSERT_FALSE(racine_.empty()); }
 
     fs::path script(const std::string& nom, const std::string& corps) {
         const fs::path chemin = racine_ / nom;
@@ -80,7 +72,8 @@ protected:
             [&rapport](std::string description) { rapport.echecs.push_back(std::move(description)); });
     }
 
-    fs::path racine_;
+    essais::DossierTemporaire dossier_;
+    const fs::path& racine_ = dossier_.chemin();
 };
 
 // Each write of this script waits for the test to acknowledge the piece before (a file the test
